@@ -1,0 +1,30 @@
+// failure.cpp - hard failures: one message, then exit code -1 (255 to a parent).
+
+#include "shell/failure.h"
+
+#include <allegro.h>
+#include <cstdio>
+#include <cstdlib>
+
+void failWithMessage(const char *text)
+{
+    std::fprintf(stderr, "%s\n", text);
+    std::fflush(stderr);
+    allegro_message("%s", text);
+    std::exit(-1);
+}
+
+void failDataFile(const char *fileName, const char *problem)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, "Jewelward cannot start: a data file is unusable.\n\"%s\" %s.",
+                  fileName, problem);
+    failWithMessage(text);
+}
+
+void failOutOfMemory(const char *what)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "Jewelward ran out of memory while making %s.", what);
+    failWithMessage(text);
+}

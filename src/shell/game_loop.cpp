@@ -1,0 +1,123 @@
+// game_loop.cpp - title iterations, game set-up and the tick of play.
+
+#include "shell/game_loop.h"
+
+#include "actors/draw_actors.h"
+#include "actors/roster.h"
+#include "actors/wander.h"
+#include "combat/attack.h"
+#include "combat/contact.h"
+#include "combat/hero_stats.h"
+#include "persist/save_file.h"
+#include "shell/hero_control.h"
+#include "shell/music.h"
+#include "world/walk_grids.h"
+
+volatile bool closeRequested = false;
+
+bool quitHeld()
+{
+    return key[KEY_ESC] || closeRequested;
+}
+
+// The screen-sized part of the picture at the camera becomes the frame; where
+// it runs past the picture's edge the frame keeps the previous pixels. A view
+// wholly off the picture (a saved camera far outside) copies nothing.
+static void copyView(BITMAP *picture, BITMAP *frame, int32_t camX, int32_t camY)
+{
+    if (camX >= picture->w || camY >= picture->h || camX <= -screenWidth || camY <= -screenHeight)
+        return;
+    blit(picture, frame, camX, camY, 0, 0, screenWidth, screenHeight);
+}
+
+// A fresh ENTER press at this test: held, and released since the last change.
+static bool enterPressed(ShellState &state)
+{
+    if (!key[KEY_ENTER]) {
+        state.enterReleased = true;
+        return false;
+    }
+    return state.enterReleased;
+}
+
+static void advanceStory(ShellState &state, int32_t fromStage, const char *picture)
+{
+    if (state.titleStage == fromStage && enterPressed(state)) {
+        replaceBackdrop(state, picture);
+        state.titleStage = fromStage + 1;
+        state.enterReleased = false;
+    }
+}
+
+TitleResult titleIteration(ShellState &state, SaveStreams &saves, BITMAP *dest)
+{
+    advanceStory(state, 0, "bitmap1.bmp");
+    if (key[KEY_F2] && state.titleStage == 0 && resumeGame(state, saves) == ResumeResult::resumed)
+        return TitleResult::ended;
+    advanceStory(state, 1, "bitmap2.bmp");
+    advanceStory(state, 2, "bitmap3.bmp");
+    if (state.titleStage == 3 && enterPressed(state)) {
+        destroy_bitmap(state.backdrop);
+        state.backdrop = nullptr;
+        stopMusic(state.titleTrack);
+        replaceBackdrop(state, "worldMap.bmp");
+        playMusic(state.homeTrack, musicVolumeFull, musicPanCentre, musicFrequencyNormal, 33);
+        state.titleStage = titleStageEnded;
+        state.enterReleased = false;
+        return TitleResult::ended;
+    }
+    copyView(state.backdrop, state.backBuffer, state.cameraX, state.cameraY);
+    blit(state.backBuffer, dest, 0, 0, 0, 0, screenWidth, screenHeight);
+    return quitHeld() ? TitleResult::quit : TitleResult::stay;
+}
+
+void setUpGame(ShellState &state)
+{
+    setUpEnemies(state.backdrop->h, state.backdrop->w);
+    setUpHero(state);
+}
+
+void runTick(ShellState &state, SaveStreams &saves, BITMAP *dest)
+{
+    Character &hero = state.hero;
+    if (hero.attacking) {
+        hero.animateAttack();
+    } else {
+        if (key[KEY_RIGHT])
+            handleArrowKey(state, wanderRight);
+        if (key[KEY_LEFT])
+            handleArrowKey(state, wanderLeft);
+        if (key[KEY_DOWN])
+            handleArrowKey(state, wanderDown);
+        if (key[KEY_UP])
+            handleArrowKey(state, wanderUp);
+        if (key[KEY_F1])
+            saveGame(state, saves);
+        if (key[KEY_RSHIFT])
+            heal();
+        if (key[KEY_ENTER]) {
+            hero.startAttack();
+            resolveAttack(hero.facing, hero.x, hero.y, hero.width, hero.height);
+        }
+        if (heroStats.life < 1)
+            gameOverReaction(state);
+        if (isVictory())
+            victoryReaction(state);
+    }
+    const int64_t centreX = int64_t(hero.x) + hero.width / 2;
+    const int64_t centreY = int64_t(hero.y) + hero.height / 2;
+    applyContact(centreX, centreY);
+    pickUpJewels(centreX, centreY);
+
+    BITMAP *frame = state.backBuffer;
+    copyView(state.backdrop, frame, state.cameraX, state.cameraY);
+    hero.draw(frame, state.cameraX, state.cameraY);
+    wanderEnemies(state.backdrop->h, state.backdrop->w);
+    drawEnemies(state.cameraX, state.cameraY, frame);
+    drawVillagersAndJewels(state.cameraX, state.cameraY, frame);
+    updateDying(state.cameraX, state.cameraY, frame);
+    drawLifeBar(frame);
+    drawMagicBar(frame);
+    drawJewelIcons(frame);
+    blit(frame, dest, 0, 0, 0, 0, screenWidth, screenHeight);
+}

@@ -1,0 +1,38 @@
+// main.cpp - Jewelward's entry: start-up, the title, the game set-up, the main
+// loop at 100 ticks per second, and the end by ESC.
+
+#include <allegro.h>
+
+#include "persist/save_file.h"
+#include "shell/game_loop.h"
+#include "shell/pacing.h"
+#include "shell/startup.h"
+
+int main()
+{
+    startUp();
+    SaveStreams saves; // created before the hero, as the game always has
+    ShellState state;
+    bringUpGame(state, true);
+
+    Pacer pacer;
+    while (!key[KEY_ESC]) {
+        if (closeRequested)
+            endOnTitle(state);
+        const TitleResult result = titleIteration(state, saves, screen);
+        if (result == TitleResult::ended)
+            break;
+        if (result == TitleResult::quit)
+            endOnTitle(state);
+        waitForNextTick(pacer);
+    }
+
+    setUpGame(state);
+    while (!quitHeld()) {
+        runTick(state, saves, screen);
+        waitForNextTick(pacer);
+    }
+    endInPlay(state);
+    return 0;
+}
+END_OF_MAIN()

@@ -1,0 +1,25 @@
+// music.h - starting and stopping the music tracks. Every call goes through here
+// so that tests can read back which track was started at which volume.
+#pragma once
+
+#include <allegro.h>
+
+constexpr int musicVolumeFull = 255;
+constexpr int musicVolumeHalf = 128; // tracks started by a zone change
+constexpr int musicPanCentre = 128;
+constexpr int musicFrequencyNormal = 1000;
+
+void playMusic(SAMPLE *track, int volume, int pan, int frequency, int loop);
+void stopMusic(SAMPLE *track);
+
+// The most recent calls, oldest first, for tests and replays.
+struct MusicCall {
+    bool play;      // false: a stop
+    SAMPLE *track;
+    int volume;
+    int loop;
+};
+constexpr int musicLogSize = 16;
+extern MusicCall musicLog[musicLogSize];
+extern int musicLogLength; // calls recorded since the last clear, capped at musicLogSize
+void clearMusicLog();

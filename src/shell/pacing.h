@@ -1,0 +1,19 @@
+// pacing.h - holds the title and the main loop at 100 ticks per second by
+// sleeping until each tick's deadline on the monotonic clock. A loop that falls
+// more than a few ticks behind (a suspended window) starts a new schedule
+// instead of racing to catch up.
+#pragma once
+
+#include <cstdint>
+
+constexpr int64_t tickNanoseconds = 10'000'000; // 100 ticks per second
+constexpr int64_t maxTicksBehind = 5;
+
+struct Pacer {
+    int64_t deadline = 0; // monotonic nanoseconds of the next tick's end; 0 = not started
+};
+
+int64_t monotonicNanoseconds();
+
+// Sleeps until the end of the current tick.
+void waitForNextTick(Pacer &pacer);

@@ -1,0 +1,100 @@
+// startup.cpp - start-up and shutdown in their fixed order.
+
+#include "shell/startup.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "actors/roster.h"
+#include "combat/hero_stats.h"
+#include "shell/data_check.h"
+#include "shell/failure.h"
+#include "shell/game_loop.h"
+#include "shell/music.h"
+
+static void onCloseButton()
+{
+    closeRequested = true; // acted on by the loops, as ESC would be
+}
+
+void startUp()
+{
+    allegro_init();
+    const int depth = desktop_color_depth();
+    set_color_depth(depth != 0 ? depth : 32);
+
+    const std::string badFiles = checkDataFiles("");
+    if (!badFiles.empty())
+        failWithMessage(("Jewelward cannot start: these data files are unusable.\n" + badFiles).c_str());
+
+    if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 640, 480, 0, 0) != 0 &&
+        set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) != 0) {
+        allegro_message("%s", allegro_error);
+        std::exit(-1);
+    }
+    set_window_title("Jewelward");
+    set_close_button_callback(onCloseButton);
+
+    install_timer();
+    install_keyboard();
+    install_mouse();
+}
+
+static SAMPLE *loadMusic(const char *fileName)
+{
+    SAMPLE *track = load_wav(fileName);
+    if (!track)
+        failDataFile(fileName, "cannot be loaded as music");
+    return track;
+}
+
+void bringUpGame(ShellState &state, bool withSound)
+{
+    setUpHud();
+    setUpVillagersAndJewels();
+    state.hero = Character{};
+    if (withSound)
+        install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    state.titleTrack = loadMusic("BGM_00009.wav");
+    state.homeTrack = loadMusic("BGM_00012.wav");
+    state.southWestTrack = loadMusic("BGM_00006.wav");
+    state.eastTrack = loadMusic("BGM_00001.wav");
+    playMusic(state.titleTrack, musicVolumeFull, musicPanCentre, musicFrequencyNormal, 3);
+    state.resumedFromSave = false;
+    state.titleStage = 0;
+    state.musicZone = zoneHome;
+    state.cameraX = 0;
+    state.cameraY = 0;
+    replaceBackdrop(state, "Main Menu.bmp");
+    state.backBuffer = create_bitmap(screenWidth, screenHeight);
+    if (!state.backBuffer)
+        failOutOfMemory("the back buffer");
+    clear_bitmap(state.backBuffer);
+    set_keyboard_rate(100, 0);
+}
+
+void shutDown()
+{
+    clear_keybuf();
+}
+
+static void releaseBitmaps(ShellState &state)
+{
+    destroy_bitmap(state.backdrop);
+    state.backdrop = nullptr;
+    destroy_bitmap(state.backBuffer);
+    state.backBuffer = nullptr;
+}
+
+void endOnTitle(ShellState &state)
+{
+    releaseBitmaps(state);
+    shutDown();
+    std::exit(1);
+}
+
+void endInPlay(ShellState &state)
+{
+    releaseBitmaps(state);
+    shutDown();
+}

@@ -1,0 +1,106 @@
+// character.cpp - moves, animation and drawing of a Character.
+
+#include "sprites/character.h"
+
+#include "world/coords.h"
+
+void Character::moveRight(int32_t bound, int32_t step)
+{
+    if (attacking)
+        return;
+    x = addClamped(x, step);
+    const int32_t limit = addClamped(bound - width, 20); // 20 px past the right edge
+    if (x > limit)
+        x = limit;
+    facing = faceRight;
+    animateWalk();
+}
+
+void Character::moveLeft(int32_t bound, int32_t step)
+{
+    if (attacking)
+        return;
+    x = addClamped(x, -int64_t(step));
+    const int32_t limit = addClamped(bound, -25); // 25 px past the left edge
+    if (x < limit)
+        x = limit;
+    facing = faceLeft;
+    animateWalk();
+}
+
+void Character::moveDown(int32_t bound, int32_t step)
+{
+    if (attacking)
+        return;
+    y = addClamped(y, step);
+    const int32_t limit = addClamped(bound, -int64_t(height));
+    if (y > limit)
+        y = limit;
+    // A vertical move made while facing plain right or left turns diagonal.
+    facing = facing == faceRight ? faceDownRight : facing == faceLeft ? faceDownLeft : faceDown;
+    animateWalk();
+}
+
+void Character::moveUp(int32_t bound, int32_t step)
+{
+    if (attacking)
+        return;
+    y = addClamped(y, -int64_t(step));
+    if (y < bound)
+        y = bound;
+    facing = facing == faceRight ? faceUpRight : facing == faceLeft ? faceUpLeft : faceUp;
+    animateWalk();
+}
+
+void Character::animateWalk()
+{
+    tick += 1;
+    if (tick > ticksPerFrame) {
+        tick = 0;
+        frame += 1;
+        if (frame > lastWalkFrame)
+            frame = 0;
+    }
+}
+
+void Character::startAttack()
+{
+    attacking = true;
+    tick = 0;
+    frame = 0;
+}
+
+void Character::animateAttack()
+{
+    tick += 1;
+    if (tick > attackTicksPerFrame) {
+        tick = 0;
+        frame += 1;
+        if (frame > lastAttackFrame) {
+            attacking = false;
+            frame = 7; // the last walking frame: the next change wraps to 0
+        }
+    }
+}
+
+void Character::draw(BITMAP *dest, int32_t camX, int32_t camY) const
+{
+    if (facing < 0 || facing >= facingCount || frame < 0)
+        return;
+    BITMAP *picture = nullptr;
+    if (attacking) {
+        if (frame < attackFrameCount)
+            picture = attackFrames[facing][frame];
+    } else if (frame < walkFrameCount) {
+        picture = walkFrames[facing][frame];
+    }
+    if (!picture)
+        return; // entries a set-up leaves empty are never drawn
+    // Worked out in 64 bits: a far-away actor (a saved position at the 32-bit
+    // limits) is simply off the view, and the library never sees a wrapped value.
+    const int64_t sx = int64_t(x) - camX;
+    const int64_t sy = int64_t(y) - camY;
+    if (sx >= dest->w || sy >= dest->h || sx + width <= 0 || sy + height <= 0)
+        return;
+    masked_blit(picture, dest, 0, 0, int(sx), int(sy), width, height);
+}

@@ -1,0 +1,34 @@
+// sheet.cpp - picture loading and sheet cutting.
+
+#include "sprites/sheet.h"
+
+#include "shell/failure.h"
+
+BITMAP *loadPicture(const char *fileName)
+{
+    BITMAP *picture = load_bitmap(fileName, nullptr);
+    if (!picture)
+        failDataFile(fileName, "cannot be loaded as a picture");
+    return picture;
+}
+
+BITMAP *cutCell(BITMAP *sheet, int32_t cellW, int32_t cellH, int32_t originX, int32_t originY,
+                int32_t columns, int32_t index)
+{
+    BITMAP *cell = create_bitmap(cellW, cellH);
+    if (!cell)
+        failOutOfMemory("a sprite cell");
+    const int32_t sx = originX + (index % columns) * cellW;
+    const int32_t sy = originY + (index / columns) * cellH;
+    blit(sheet, cell, sx, sy, 0, 0, cellW, cellH);
+    return cell;
+}
+
+void cutSheet(const char *fileName, int32_t cellW, int32_t cellH, int32_t columns, int32_t cells,
+              BITMAP **table)
+{
+    BITMAP *sheet = loadPicture(fileName);
+    for (int32_t i = 0; i < cells; ++i)
+        table[i] = cutCell(sheet, cellW, cellH, 0, 0, columns, i);
+    destroy_bitmap(sheet);
+}
