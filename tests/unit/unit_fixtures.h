@@ -83,6 +83,7 @@ private:
 // Every test starts and ends with the program-wide world at its start values.
 class WorldTest : public ::testing::Test {
 protected:
+    WorldTest() { startHeadless(); } // before members that make bitmaps
     void SetUp() override;
     void TearDown() override;
 };
