@@ -16,8 +16,11 @@ int main()
     bringUpGame(state, true);
 
     Pacer pacer;
-    while (!key[KEY_ESC]) {
-        if (closeRequested)
+    for (;;) {
+        // ESC (or the close button) found at the head of a title iteration
+        // quits as it does at the end of one: going on to the game set-up with
+        // a story page as the backdrop would leave no free cell for placement.
+        if (quitHeld())
             endOnTitle(state);
         const TitleResult result = titleIteration(state, saves, screen);
         if (result == TitleResult::ended)

@@ -1,0 +1,964 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the real jewelward binary under its own Xvfb, driven
+like a player with xdotool, checked by screenshots and by the captured sound.
+
+usage: jewelward_e2e.py SCENARIO GAME DATA_DIR OUT_DIR
+
+Every picture check compares the screen with the data files of DATA_DIR (never
+with fixed colours), so the checks hold whatever the art looks like. Every
+sound check compares the captured output with the WAV files of DATA_DIR.
+On a failure the screenshots of the scenario are kept as PNG files in
+OUT_DIR/SCENARIO together with the game's output.
+
+Only the Python standard library is used; the tools called are Xvfb, xdotool,
+xdpyinfo, import and convert (ImageMagick) and xmessage (started by the game).
+A close request is sent as a WM_DELETE_WINDOW ClientMessage through libX11.
+"""
+
+import cmath
+import ctypes
+import ctypes.util
+import math
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import wave
+
+SCREEN_W, SCREEN_H = 640, 480
+HERO_BOX = (272, 192, 96, 96)      # the hero's sprite while the camera can follow
+HUD_BOX = (488, 13, 134, 55)       # life bar, magic bar and jewel icons
+MASK = (255, 0, 255)               # Allegro's transparent colour in true colour
+FUZZ = 6                           # per channel, about 2 % of 255
+SOUND_RATE = 44100                 # captured: unsigned 16-bit LE stereo
+SOUND_BYTES_PER_SECOND = SOUND_RATE * 4
+SILENCE = 32768
+TRACKS = {"title": "BGM_00009.wav", "home": "BGM_00012.wav",
+          "south-west": "BGM_00006.wav", "east": "BGM_00001.wav"}
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+# ---------------------------------------------------------------- pictures
+
+class Image:
+    """An RGB picture held as rows of bytes."""
+
+    def __init__(self, w, h, data, name="picture"):
+        self.w, self.h, self.data, self.name = w, h, data, name
+
+    @classmethod
+    def from_ppm(cls, blob):
+        # P6 header: magic, width, height, maxval, each followed by white space
+        fields, at = [], 0
+        while len(fields) < 4:
+            while blob[at:at + 1].isspace():
+                at += 1
+            if blob[at:at + 1] == b"#":
+                at = blob.index(b"\n", at) + 1
+                continue
+            start = at
+            while not blob[at:at + 1].isspace():
+                at += 1
+            fields.append(blob[start:at])
+        check(fields[0] == b"P6" and fields[3] == b"255", "unexpected PPM from ImageMagick")
+        w, h = int(fields[1]), int(fields[2])
+        data = blob[at + 1:at + 1 + w * h * 3]
+        check(len(data) == w * h * 3, "short PPM from ImageMagick")
+        return cls(w, h, data)
+
+    def crop(self, x, y, w, h):
+        rows = []
+        for row in range(y, y + h):
+            start = (row * self.w + x) * 3
+            rows.append(self.data[start:start + w * 3])
+        return Image(w, h, b"".join(rows), "%s (%d, %d)" % (self.name, x, y))
+
+    def pixel(self, x, y):
+        i = (y * self.w + x) * 3
+        return tuple(self.data[i:i + 3])
+
+
+def load_picture(path):
+    blob = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], check=True,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE).stdout
+    image = Image.from_ppm(blob)
+    image.name = os.path.basename(path)
+    return image
+
+
+def inside(x, y, boxes):
+    for bx, by, bw, bh in boxes:
+        if bx <= x < bx + bw and by <= y < by + bh:
+            return True
+    return False
+
+
+def diff_fraction(shot, ref, box=(0, 0, SCREEN_W, SCREEN_H), excludes=(), ref_at=(0, 0), row_step=1):
+    """Share of the pixels of box (screen coordinates, minus excludes) whose
+    colour differs by more than FUZZ in a channel between shot and ref, where
+    ref's pixel (ref_at + p - box corner) stands for the screen's pixel p.
+    With row_step n only every n-th row is looked at."""
+    bx, by, bw, bh = box
+    rx, ry = ref_at
+    counted = differing = 0
+    for row in range(0, bh, row_step):
+        y = by + row
+        s0 = (y * shot.w + bx) * 3
+        r0 = ((ry + row) * ref.w + rx) * 3
+        srow = shot.data[s0:s0 + bw * 3]
+        rrow = ref.data[r0:r0 + bw * 3]
+        row_excluded = [e for e in excludes if e[1] <= y < e[1] + e[3]]
+        if srow == rrow:
+            counted += bw - sum(max(0, min(bx + bw, e[0] + e[2]) - max(bx, e[0])) for e in row_excluded)
+            continue
+        for col in range(bw):
+            x = bx + col
+            if row_excluded and inside(x, y, row_excluded):
+                continue
+            counted += 1
+            i = col * 3
+            if (abs(srow[i] - rrow[i]) > FUZZ or abs(srow[i + 1] - rrow[i + 1]) > FUZZ
+                    or abs(srow[i + 2] - rrow[i + 2]) > FUZZ):
+                differing += 1
+    return differing / counted if counted else 1.0
+
+
+def sprite_match(shot, sx, sy, cell):
+    """Share of the cell's opaque pixels that the shot shows at (sx, sy)."""
+    opaque = same = 0
+    for y in range(cell.h):
+        for x in range(cell.w):
+            i = (y * cell.w + x) * 3
+            c = cell.data[i:i + 3]
+            if tuple(c) == MASK:
+                continue
+            opaque += 1
+            j = ((sy + y) * shot.w + sx + x) * 3
+            s = shot.data[j:j + 3]
+            if abs(s[0] - c[0]) <= FUZZ and abs(s[1] - c[1]) <= FUZZ and abs(s[2] - c[2]) <= FUZZ:
+                same += 1
+    return same / opaque if opaque else 0.0
+
+
+def best_cell(shot, sx, sy, sheet, cell_w, cell_h, cells):
+    """(match, (row, column)) of the best-matching sheet cell among cells."""
+    best = (-1.0, None)
+    for row, col in cells:
+        cell = sheet.crop(col * cell_w, row * cell_h, cell_w, cell_h)
+        best = max(best, (sprite_match(shot, sx, sy, cell), (row, col)))
+    return best
+
+
+def overlay_masked(base, sprite, x, y):
+    """base (a mutable bytearray picture) with sprite drawn masked at (x, y)."""
+    for row in range(sprite.h):
+        for col in range(sprite.w):
+            i = (row * sprite.w + col) * 3
+            c = sprite.data[i:i + 3]
+            if tuple(c) == MASK:
+                continue
+            tx, ty = x + col, y + row
+            if 0 <= tx < base.w and 0 <= ty < base.h:
+                j = (ty * base.w + tx) * 3
+                base.data[j:j + 3] = c
+
+
+def bar_count(shot, backdrop, camera, bar_sheet, frame_sheet, frame_y):
+    """How many pips the bar whose frame stands at (490, frame_y) shows: the
+    screen is compared with the bar drawn from the data pictures over the
+    backdrop for every count from 0 to 25. Returns (count, its difference)."""
+    frame = frame_sheet.crop(0, 0, 130, 14)
+    pip = bar_sheet.crop(130, 2, 6, 10)
+    box = (490, frame_y, 130, 14)
+    region = backdrop.crop(camera[0] + box[0], camera[1] + box[1], box[2], box[3])
+    results = []
+    for count in range(26):
+        expected = Image(region.w, region.h, bytearray(region.data))
+        overlay_masked(expected, frame, 0, 0)
+        for i in range(count):
+            overlay_masked(expected, pip, 2 + 5 * i, 2)
+        results.append((diff_fraction(shot, expected, box, ref_at=(0, 0)), count))
+    difference, count = min(results)
+    return count, difference
+
+
+# ---------------------------------------------------------------- sound
+
+def fft(values):
+    """Iterative radix-2 FFT of a list of complex numbers (length 2^k)."""
+    n = len(values)
+    a = list(values)
+    j = 0
+    for i in range(1, n):
+        bit = n >> 1
+        while j & bit:
+            j ^= bit
+            bit >>= 1
+        j |= bit
+        if i < j:
+            a[i], a[j] = a[j], a[i]
+    size = 2
+    while size <= n:
+        step = cmath.exp(-2j * math.pi / size)
+        half = size // 2
+        twiddles = [step ** k for k in range(half)]
+        for start in range(0, n, size):
+            for k in range(half):
+                u = a[start + k]
+                v = a[start + k + half] * twiddles[k]
+                a[start + k] = u + v
+                a[start + k + half] = u - v
+        size *= 2
+    return a
+
+
+BAND_LOW, BAND_COUNT = 55.0, 84     # semitone bands from 55 Hz up to about 7 kHz
+
+
+def band_profile(samples, rate, frames=12):
+    """Average energy per semitone band over up to `frames` windows spread over
+    the samples: a fingerprint that does not depend on timing or loudness."""
+    n = 1
+    while n < rate * 0.18:
+        n *= 2
+    check(len(samples) >= n, "too little sound to analyse (%d samples)" % len(samples))
+    window = [0.5 - 0.5 * math.cos(2 * math.pi * i / n) for i in range(n)]
+    count = min(frames, len(samples) // n)
+    starts = [int(k * (len(samples) - n) / max(1, count - 1)) for k in range(count)]
+    bands = [0.0] * BAND_COUNT
+    top = min(rate / 2 * 0.9, BAND_LOW * 2 ** (BAND_COUNT / 12))
+    for start in starts:
+        spectrum = fft([samples[start + i] * window[i] for i in range(n)])
+        for k in range(1, n // 2):
+            hz = k * rate / n
+            if hz < BAND_LOW or hz >= top:
+                continue
+            band = int(12 * math.log2(hz / BAND_LOW))
+            if band < BAND_COUNT:
+                bands[band] += abs(spectrum[k]) ** 2
+    return [math.sqrt(b) for b in bands]
+
+
+def similarity(p, q):
+    dot = sum(a * b for a, b in zip(p, q))
+    norm = math.sqrt(sum(a * a for a in p) * sum(b * b for b in q))
+    return dot / norm if norm else 0.0
+
+
+def read_wav(path):
+    with wave.open(path, "rb") as w:
+        channels, width, rate = w.getnchannels(), w.getsampwidth(), w.getframerate()
+        raw = w.readframes(w.getnframes())
+    if width == 1:
+        values = [b - 128 for b in raw]
+    else:
+        values = list(struct.unpack("<%dh" % (len(raw) // 2), raw[:len(raw) // 2 * 2]))
+    mono = [sum(values[i:i + channels]) / channels for i in range(0, len(values) - channels + 1, channels)]
+    return mono, rate
+
+
+def rms(samples):
+    return math.sqrt(sum(s * s for s in samples) / len(samples)) if samples else 0.0
+
+
+class Tracks:
+    """The four music files of the data folder, as fingerprints."""
+
+    def __init__(self, data_dir):
+        self.profiles, self.loudness = {}, {}
+        for name, file_name in TRACKS.items():
+            samples, rate = read_wav(os.path.join(data_dir, file_name))
+            scale = 256 if wave.open(os.path.join(data_dir, file_name)).getsampwidth() == 1 else 1
+            self.profiles[name] = band_profile(samples, rate, frames=24)
+            self.loudness[name] = rms(samples) * scale
+
+    def identify(self, samples):
+        ranked = sorted(((similarity(band_profile(samples, SOUND_RATE), p), name)
+                         for name, p in self.profiles.items()), reverse=True)
+        return ranked
+
+
+# ---------------------------------------------------------------- X and processes
+
+def children_of(pid):
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+            ppid = int(stat[stat.rindex(")") + 2:].split()[1])
+            if ppid == pid:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    found.append((int(entry), [a.decode(errors="replace") for a in f.read().split(b"\0") if a]))
+        except (OSError, ValueError):
+            continue
+    return found
+
+
+def display_free(number):
+    return not (os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number))
+
+
+def send_close_request(display, window):
+    """A WM_DELETE_WINDOW ClientMessage to window, as a window manager sends
+    when the close button is clicked."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                    ("message_type", ctypes.c_ulong), ("format", ctypes.c_int), ("l", ctypes.c_long * 5)]
+
+    class Event(ctypes.Union):
+        _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(Event)]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    check(dpy, "cannot open display %s to send the close request" % display)
+    event = Event()
+    event.xclient.type = 33  # ClientMessage
+    event.xclient.window = window
+    event.xclient.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+    event.xclient.format = 32
+    event.xclient.l[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+    sent = x11.XSendEvent(dpy, window, 0, 0, ctypes.byref(event))
+    x11.XFlush(dpy)
+    x11.XCloseDisplay(dpy)
+    check(sent, "XSendEvent refused the close request")
+
+
+class Session:
+    """One scenario's Xvfb, temp folder, game runs, screenshots and sound."""
+
+    def __init__(self, name, game, data_dir, out_root):
+        self.name, self.game, self.data_dir = name, game, data_dir
+        self.out = os.path.join(out_root, name)
+        shutil.rmtree(self.out, ignore_errors=True)
+        os.makedirs(self.out)
+        self.tmp = tempfile.mkdtemp(prefix="jewelward-e2e-")
+        self.home = os.path.join(self.tmp, "home")
+        os.makedirs(self.home)
+        self.sound_path = os.path.join(self.tmp, "sound.raw")
+        with open(os.path.join(self.home, ".asoundrc"), "w") as f:
+            f.write('pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' % self.sound_path)
+        with open(os.path.join(self.home, ".allegrorc"), "w") as f:
+            f.write("[sound]\nalsa_fragsize = 441\n")  # real-time pace into the file
+        self.run_dir = None
+        self.xvfb = None
+        self.display = None
+        self.game_proc = None
+        self.runs = 0
+        self.shots = []
+        self._pictures = {}
+
+    # -- set-up and tear-down
+    def start_x(self):
+        for number in range(50, 100):
+            if not display_free(number):
+                continue
+            log = open(os.path.join(self.tmp, "xvfb.log"), "w")
+            proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H),
+                                     "-nolisten", "tcp", "-noreset"], stdout=log, stderr=log)
+            deadline = time.time() + 10
+            while time.time() < deadline and proc.poll() is None:
+                if subprocess.run(["xdpyinfo", "-display", ":%d" % number], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL).returncode == 0:
+                    self.xvfb, self.display = proc, ":%d" % number
+                    return
+                time.sleep(0.05)
+            if proc.poll() is None:
+                proc.kill()
+            proc.wait()
+        raise Failure("no Xvfb could be started on displays :50 to :99")
+
+    def data_copy(self):
+        """A fresh copy of the data folder to run the game in."""
+        self.run_dir = os.path.join(self.tmp, "run")
+        shutil.rmtree(self.run_dir, ignore_errors=True)
+        shutil.copytree(self.data_dir, self.run_dir)
+        return self.run_dir
+
+    def close(self, failed):
+        self.stop_game()
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(5)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
+        if failed or os.environ.get("JEWELWARD_E2E_KEEP"):
+            for label, path in self.shots:
+                subprocess.run(["convert", path, os.path.join(self.out, label + ".png")],
+                               stderr=subprocess.DEVNULL)
+            for entry in os.listdir(self.tmp):
+                if entry.startswith("game-") or entry == "xvfb.log":
+                    shutil.copy(os.path.join(self.tmp, entry), self.out)
+            print("screenshots and logs kept in %s" % self.out)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # -- the game
+    def start_game(self, display=None, wait_title=True):
+        check(self.game_proc is None, "a game is already running")
+        self.runs += 1
+        env = dict(os.environ, HOME=self.home, DISPLAY=display or self.display)
+        env.pop("XAUTHORITY", None)
+        self.game_out = os.path.join(self.tmp, "game-%d.out" % self.runs)
+        self.game_err = os.path.join(self.tmp, "game-%d.err" % self.runs)
+        self.game_proc = subprocess.Popen([self.game], cwd=self.run_dir, env=env,
+                                          stdout=open(self.game_out, "w"), stderr=open(self.game_err, "w"))
+        if wait_title:
+            self.wait_screen("title", lambda s: diff_fraction(s, self.picture("Main Menu.bmp")) < 0.01, 10)
+            self.focus()
+
+    def focus(self):
+        found = self.xdo("search", "--sync", "--name", "Jewelward", capture=True).split()
+        check(found, "no window named Jewelward")
+        self.window = int(found[0])
+        self.xdo("mousemove", str(SCREEN_W // 2), str(SCREEN_H // 2))
+        # The named window is the unmapped frame of the full-screen mode: a
+        # refusal to focus it is harmless, the keys reach the game anyway.
+        self.xdo("windowfocus", str(self.window), tolerate=True)
+
+    def wait_exit(self, timeout):
+        try:
+            code = self.game_proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the game did not end within %s s" % timeout)
+        self.game_proc = None
+        return code
+
+    def stop_game(self):
+        if self.game_proc is None:
+            return
+        for pid, _ in children_of(self.game_proc.pid):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        if self.game_proc.poll() is None:
+            self.game_proc.kill()
+        self.game_proc.wait()
+        self.game_proc = None
+
+    def output(self):
+        with open(self.game_out, errors="replace") as f:
+            out = f.read()
+        with open(self.game_err, errors="replace") as f:
+            err = f.read()
+        return out, err
+
+    def message_box(self, timeout):
+        """The command line of the xmessage the game starts, once it is there."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for pid, argv in children_of(self.game_proc.pid):
+                if argv and os.path.basename(argv[0]) == "xmessage":
+                    return pid, argv
+            check(self.game_proc.poll() is None,
+                  "the game ended (code %s) without a message box" % self.game_proc.returncode)
+            time.sleep(0.05)
+        raise Failure("no xmessage box appeared within %s s" % timeout)
+
+    # -- input
+    def xdo(self, *args, capture=False, tolerate=False):
+        result = subprocess.run(["xdotool"] + list(args), env=dict(os.environ, DISPLAY=self.display),
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, universal_newlines=True)
+        check(tolerate or result.returncode == 0, "xdotool %s failed: %s" % (" ".join(args), result.stderr))
+        return result.stdout
+
+    def press(self, key, hold=0.1):
+        self.hold(key, hold)
+
+    def hold(self, key, seconds):
+        self.xdo("keydown", key)
+        time.sleep(seconds)
+        self.xdo("keyup", key)
+
+    def hold_until(self, key, label, condition, timeout):
+        """Holds key until the screen meets condition."""
+        self.xdo("keydown", key)
+        try:
+            return self.wait_screen(label, condition, timeout)
+        finally:
+            self.xdo("keyup", key)
+
+    def close_request(self):
+        send_close_request(self.display, self.window)
+
+    # -- screen
+    def picture(self, name):
+        if name not in self._pictures:
+            self._pictures[name] = load_picture(os.path.join(self.data_dir, name))
+        return self._pictures[name]
+
+    def shot(self, label):
+        path = os.path.join(self.tmp, "shot-%02d-%s.ppm" % (len(self.shots), label))
+        subprocess.run(["import", "-display", self.display, "-window", "root", "-depth", "8", path], check=True)
+        with open(path, "rb") as f:
+            image = Image.from_ppm(f.read())
+        self.shots.append(("%02d-%s" % (len(self.shots), label), path))
+        return image
+
+    def wait_screen(self, label, condition, timeout):
+        deadline = time.time() + timeout
+        while True:
+            image = self.shot(label)
+            if condition(image):
+                return image
+            if self.game_proc is not None and self.game_proc.poll() is not None:
+                raise Failure("the game ended (code %s) while waiting for the %s screen"
+                              % (self.game_proc.returncode, label))
+            if time.time() > deadline:
+                raise Failure("the %s screen did not appear within %s s" % (label, timeout))
+            time.sleep(0.1)
+
+    # -- sound
+    def sound_mark(self):
+        """The capture's position now, in bytes."""
+        try:
+            return os.path.getsize(self.sound_path) // 4 * 4
+        except OSError:
+            return 0
+
+    def sound(self, start, seconds, timeout=15):
+        """Mono samples (silence 0) of `seconds` of capture from byte `start`,
+        waiting for the game to play them."""
+        end = start + int(seconds * SOUND_RATE) * 4
+        deadline = time.time() + timeout
+        while self.sound_mark() < end:
+            check(time.time() < deadline, "the sound capture stopped growing (%d of %d bytes)"
+                  % (self.sound_mark(), end))
+            time.sleep(0.05)
+        with open(self.sound_path, "rb") as f:
+            f.seek(start)
+            raw = f.read(end - start)
+        values = struct.unpack("<%dH" % (len(raw) // 2), raw)
+        return [(values[i] + values[i + 1]) / 2 - SILENCE for i in range(0, len(values), 2)]
+
+
+# ---------------------------------------------------------------- checks
+
+def expect_screen(shot, ref, label, limit, excludes=(), ref_at=(0, 0)):
+    d = diff_fraction(shot, ref, excludes=excludes, ref_at=ref_at)
+    check(d <= limit, "%s: %.1f %% of the pixels differ from the data picture (at most %.1f %% allowed)"
+          % (label, 100 * d, 100 * limit))
+    return d
+
+
+def expect_world_view(shot, picture, camera, label, wrong=(), limit=0.15):
+    """The screen, outside the hero and the HUD, shows picture at camera, and
+    clearly not any of the (picture, camera) views of wrong: each of those is
+    first checked to differ from the expected view, so that this can fail."""
+    excludes = (HERO_BOX, HUD_BOX)
+    d = expect_screen(shot, picture, "%s at camera %s" % (label, camera), limit, excludes, camera)
+    expected = picture.crop(camera[0], camera[1], SCREEN_W, SCREEN_H)
+    for other_picture, other_camera in wrong:
+        apart = diff_fraction(expected, other_picture, excludes=excludes, ref_at=other_camera)
+        check(apart > 0.1, "%s: the art cannot tell the expected view from %s at %s (%.1f %% differ)"
+              % (label, other_picture.name, other_camera, 100 * apart))
+        other = diff_fraction(shot, other_picture, excludes=excludes, ref_at=other_camera)
+        check(other > 2 * d + 0.05, "%s: the screen matches %s at %s about as well (%.1f %% vs %.1f %%)"
+              % (label, other_picture.name, other_camera, 100 * other, 100 * d))
+    return d
+
+
+def find_camera_x(shot, picture, camera_y, candidates):
+    """The candidate camera x at which the screen best shows picture."""
+    scored = sorted((diff_fraction(shot, picture, excludes=(HERO_BOX, HUD_BOX), ref_at=(x, camera_y),
+                                   row_step=8), x) for x in candidates)
+    return scored[0][1]
+
+
+def expect_hero(session, shot, sheet_name, columns, label, rows=range(8), cell=(96, 96), at=HERO_BOX[:2]):
+    """A frame of the hero's sheet stands at `at`; returns (row, column)."""
+    sheet = session.picture(sheet_name)
+    match, where = best_cell(shot, at[0], at[1], sheet, cell[0], cell[1],
+                             [(r, c) for r in rows for c in range(columns)])
+    check(match >= 0.8, "%s: no frame of %s at %s (best %.0f %% of its pixels, cell %s)"
+          % (label, sheet_name, at, 100 * match, where))
+    return where
+
+
+def expect_track(tracks, samples, expected, label):
+    loud = rms(samples)
+    check(loud > max(30.0, 0.03 * tracks.loudness[expected]),
+          "%s: the sound is near silence (RMS %.1f)" % (label, loud))
+    ranked = tracks.identify(samples)
+    print("%s: RMS %.0f, closest tracks %s" % (label, loud,
+          ", ".join("%s %.3f" % (n, s) for s, n in ranked)))
+    check(ranked[0][1] == expected, "%s: the sound is closest to the %s track, not the %s track (%s)"
+          % (label, ranked[0][1], expected, ranked))
+
+
+def write_save(run_dir, camera, hero, zone=0, level=1, life=25, max_life=25, magic=20, max_magic=20,
+               experience=0, next_level=10, jewels=(0, 0, 0)):
+    values = [camera[0], camera[1], hero[0], hero[1], zone, level, life, max_life, magic, max_magic,
+              experience, next_level] + list(jewels)
+    with open(os.path.join(run_dir, "heroData.txt"), "w") as f:
+        f.write("".join("%d\n" % v for v in values))
+
+
+def read_save(run_dir):
+    with open(os.path.join(run_dir, "heroData.txt")) as f:
+        return f.read()
+
+
+def enter_game(s):
+    """ENTER four times from the title: three story pages, then play."""
+    for page in ("bitmap1.bmp", "bitmap2.bmp", "bitmap3.bmp"):
+        s.press("Return")
+        s.wait_screen(page, lambda shot, p=page: diff_fraction(shot, s.picture(p)) < 0.01, 5)
+    s.press("Return")
+    world = s.picture("worldMap.bmp")
+    return s.wait_screen("play", lambda shot: diff_fraction(shot, world, excludes=(HERO_BOX, HUD_BOX)) < 0.15, 5)
+
+
+def resume(s):
+    """F2 on the title; returns once the title has gone."""
+    s.press("F2")
+    title = s.picture("Main Menu.bmp")
+    return s.wait_screen("resumed", lambda shot: diff_fraction(shot, title) > 0.5, 5)
+
+
+# ---------------------------------------------------------------- scenarios
+
+def scenario_title_story(s):
+    """Title picture and title music; four ENTER presses show the three story
+    pages and then the world at camera (0, 0) with the home track."""
+    tracks = Tracks(s.data_dir)
+    s.data_copy()
+    s.start_x()
+    s.start_game()
+    title_from = s.sound_mark()
+    expect_screen(s.shot("title"), s.picture("Main Menu.bmp"), "title", 0.01)
+    expect_track(tracks, s.sound(title_from + SOUND_BYTES_PER_SECOND // 5, 1.2), "title", "title music")
+    play = enter_game(s)
+    home_from = s.sound_mark()
+    expect_world_view(play, s.picture("worldMap.bmp"), (0, 0), "new game")
+    expect_hero(s, play, "Avatar.bmp", 8, "new game")
+    expect_track(tracks, s.sound(home_from + SOUND_BYTES_PER_SECOND // 5, 1.2), "home", "music in play")
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+# How each end is reached, and the exit code it must give.
+END_CASES = {
+    "esc_on_title": (False, "esc", 1),
+    "esc_in_play": (True, "esc", 0),
+    "close_on_title": (False, "close", 1),
+    "close_in_play": (True, "close", 0),
+}
+
+
+def scenario_end(s, in_play, how, code):
+    s.data_copy()
+    s.start_x()
+    s.start_game()
+    if in_play:
+        enter_game(s)
+    if how == "esc":
+        s.press("Escape")
+    else:
+        s.close_request()
+    got = s.wait_exit(10)
+    check(got == code, "%s %s ended with %s, expected %s" % (how, "in play" if in_play else "on the title",
+                                                             got, code))
+
+
+def scenario_no_display(s):
+    """No X server at all: exit -1 (255) with a message, no crash, no hang."""
+    s.data_copy()
+    number = next(n for n in range(90, 200) if display_free(n))
+    s.start_game(display=":%d" % number, wait_title=False)
+    code = s.wait_exit(15)
+    out, err = s.output()
+    text = "\n".join(line for line in (out + err).splitlines()
+                     if line.strip() and not line.startswith("ALSA lib"))
+    check(code == 255, "without a display the game ended with %s, expected 255 (output: %r)" % (code, text))
+    check(text, "without a display the game gave no message on stdout or stderr")
+
+
+# What is done to the data copy, and the file the message must name.
+DATA_FAULT_CASES = {
+    "missing_file": ("remove", "Avatar.bmp"),
+    "truncated_bmp": ("truncate", "worldMap.bmp"),
+}
+
+
+def scenario_data_fault(s, action, file_name):
+    run_dir = s.data_copy()
+    path = os.path.join(run_dir, file_name)
+    if action == "remove":
+        os.remove(path)
+    else:
+        os.truncate(path, os.path.getsize(path) // 2)
+    s.start_x()
+    s.start_game(wait_title=False)
+    pid, argv = s.message_box(10)
+    box_text = " ".join(argv[1:])
+    os.kill(pid, signal.SIGTERM)
+    code = s.wait_exit(10)
+    out, err = s.output()
+    check(code == 255, "with %s %sd the game ended with %s, expected 255" % (file_name, action, code))
+    check(file_name in box_text, "the message box does not name %s: %r" % (file_name, box_text))
+    check(file_name in err, "stderr does not name %s: %r" % (file_name, err[-500:]))
+
+
+def view_condition(picture, camera, limit=0.15):
+    return lambda shot: diff_fraction(shot, picture, excludes=(HERO_BOX, HUD_BOX), ref_at=camera,
+                                      row_step=4) < limit
+
+
+# From the start (272, 192) the hero can walk 224 pixels down, to the wall at
+# (272, 416); from there 368 pixels right, to the wall at (640, 416). The
+# camera follows: camera = hero - (272, 192).
+DOWN_TO_WALL = (0, 224)
+RIGHT_TO_WALL = (368, 224)
+
+
+def scenario_walk(s):
+    """Down, then right from the start: the view scrolls while the hero stays
+    at the screen's centre; both walks end at walls, so the cameras are known."""
+    s.data_copy()
+    s.start_x()
+    s.start_game()
+    start = enter_game(s)
+    world = s.picture("worldMap.bmp")
+    s.hold_until("Down", "walking-down", view_condition(world, DOWN_TO_WALL), 6)
+    down = s.shot("after-down")
+    expect_world_view(down, world, DOWN_TO_WALL, "after walking down", wrong=[(world, (0, 0))])
+    row, _ = expect_hero(s, down, "Avatar.bmp", 8, "after walking down")
+    check(row == 4, "the hero faces row %d after walking down, expected 4 (down)" % row)
+    s.hold_until("Right", "walking-right", view_condition(world, RIGHT_TO_WALL), 8)
+    right = s.shot("after-right")
+    expect_world_view(right, world, RIGHT_TO_WALL, "after walking right", wrong=[(world, DOWN_TO_WALL)])
+    row, _ = expect_hero(s, right, "Avatar.bmp", 8, "after walking right")
+    check(row == 0, "the hero faces row %d after walking right, expected 0 (right)" % row)
+    check(diff_fraction(right, start, excludes=(HERO_BOX, HUD_BOX)) > 0.05, "the view did not move")
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+NEW_GAME_SAVE = "0\n0\n272\n192\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n"
+
+
+def wait_save(run_dir, condition, timeout=5):
+    """The save file's text once condition holds for it (or the last text)."""
+    deadline = time.time() + timeout
+    text = None
+    while time.time() < deadline:
+        try:
+            text = read_save(run_dir)
+        except OSError:
+            text = None
+        if text is not None and condition(text):
+            break
+        time.sleep(0.05)
+    return text
+
+
+def scenario_save_resume(s):
+    """F1 in a new game writes the starting values; a later save after a walk
+    is resumed by F2 in a new run at the saved camera and position."""
+    run_dir = s.data_copy()
+    s.start_x()
+    s.start_game()
+    enter_game(s)
+    s.press("F1")
+    saved = wait_save(run_dir, lambda text: True)
+    check(saved == NEW_GAME_SAVE, "the save of a new game is %r, expected %r" % (saved, NEW_GAME_SAVE))
+    world = s.picture("worldMap.bmp")
+    s.hold_until("Down", "walking-down", view_condition(world, DOWN_TO_WALL), 6)
+    s.press("F1")
+    where = ["0", "224", "272", "416", "0"]  # camera, hero, zone
+    walked = wait_save(run_dir, lambda text: text.split("\n")[:5] == where)
+    check(walked.split("\n")[:5] == where, "after walking down the save starts %r, expected %r"
+          % (walked.split("\n")[:5], where))
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+    s.start_game()
+    back = resume(s)
+    expect_world_view(back, world, DOWN_TO_WALL, "resumed", wrong=[(world, (0, 0))])
+    expect_hero(s, back, "Avatar.bmp", 8, "resumed")
+    os.remove(os.path.join(run_dir, "heroData.txt"))
+    s.press("F1")
+    again = wait_save(run_dir, lambda text: True)
+    check(again == walked, "a save right after the resume is %r, expected the resumed %r" % (again, walked))
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+def scenario_resume_without_save(s):
+    """F2 with no save file: the "No saved Found" box, then the title stays."""
+    s.data_copy()
+    s.start_x()
+    s.start_game()
+    s.press("F2")
+    pid, argv = s.message_box(5)
+    check(argv[-1].strip() == "No saved Found", "the message box says %r" % argv[1:])
+    os.kill(pid, signal.SIGTERM)
+    time.sleep(0.5)
+    check(s.game_proc.poll() is None, "the game ended after the message box")
+    expect_screen(s.shot("title-after-box"), s.picture("Main Menu.bmp"), "title after the box", 0.01)
+    s.close_request()  # the way out of the title that answers 1
+    check(s.wait_exit(10) == 1, "a close request on the title after the box did not end with 1")
+
+
+def scenario_east_music(s):
+    """Resumed just west of x = 2000 in the home zone, walking right crosses
+    into the east zone: the home track gives way to the east track."""
+    tracks = Tracks(s.data_dir)
+    run_dir = s.data_copy()
+    # Row 37 of the hero's grid is free from x 1984 to x 3136.
+    camera = (1984 - 272, 1152 - 192)
+    write_save(run_dir, camera=camera, hero=(1984, 1152))
+    s.start_x()
+    s.start_game()
+    world = s.picture("worldMap.bmp")
+    back = resume(s)
+    expect_world_view(back, world, camera, "resumed")
+    home_from = s.sound_mark()
+    expect_track(tracks, s.sound(home_from + SOUND_BYTES_PER_SECOND // 5, 1.2), "home", "before the crossing")
+    s.hold("Right", 0.6)  # the zone changes at the 5th step, from x = 2000
+    east_from = s.sound_mark()
+    after = s.shot("after-crossing")
+    walked_to = find_camera_x(after, world, camera[1], range(camera[0], camera[0] + 4 * 200, 4))
+    print("walked %d pixels right" % (walked_to - camera[0]))
+    check(walked_to - camera[0] >= 20, "the hero walked only %d pixels right" % (walked_to - camera[0]))
+    expect_world_view(after, world, (walked_to, camera[1]), "after the crossing", wrong=[(world, camera)])
+    expect_track(tracks, s.sound(east_from + SOUND_BYTES_PER_SECOND // 5, 1.2), "east", "after the crossing")
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+def scenario_heal_and_swing(s):
+    """Resumed with life 10: right Shift heals to full for magic; ENTER shows
+    the attack frames for the swing, then the standing frame again."""
+    run_dir = s.data_copy()
+    write_save(run_dir, camera=(0, 0), hero=(272, 192), life=10, magic=20)
+    s.start_x()
+    s.start_game()
+    first = resume(s)
+    world = s.picture("worldMap.bmp")
+    life_sheet, magic_sheet = s.picture("life_bar.bmp"), s.picture("magic_bar.bmp")
+
+    def bars(shot):
+        life = bar_count(shot, world, (0, 0), life_sheet, life_sheet, 15)
+        magic = bar_count(shot, world, (0, 0), magic_sheet, life_sheet, 31)
+        for what, (count, difference) in (("life", life), ("magic", magic)):
+            check(difference < 0.1, "the %s bar matches no count of pips (best %d, %.0f %% differ)"
+                  % (what, count, 100 * difference))
+        return life[0], magic[0]
+
+    check(bars(first) == (10, 20), "after the resume the bars show life/magic %s, expected (10, 20)"
+          % (bars(first),))
+    s.xdo("keydown", "62")  # right Shift by its keycode
+    time.sleep(0.1)
+    s.xdo("keyup", "62")
+    # 6 life for 2 magic per tick until full: 10 -> 16 -> 22 -> 25, magic 14.
+    healed = s.wait_screen("healed", lambda shot: bars(shot) != (10, 20), 3)
+    check(bars(healed) == (25, 14), "after healing the bars show life/magic %s, expected (25, 14)"
+          % (bars(healed),))
+
+    standing = expect_hero(s, first, "Avatar.bmp", 8, "before the swing")
+    s.press("Return")
+    swing = s.shot("swinging")  # a swing lasts 92 ticks, about 0.9 s
+    row, _ = expect_hero(s, swing, "avatar attacks.bmp", 13, "during the swing")
+    check(row == standing[0], "the swing faces row %d, the hero stood facing row %d" % (row, standing[0]))
+    time.sleep(1.2)
+    after = s.shot("after-swing")
+    expect_hero(s, after, "Avatar.bmp", 8, "after the swing", rows=[standing[0]])
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+def scenario_game_over(s):
+    """A resumed game with life 0 is lost at once: the view shows the game-over
+    picture at the saved camera."""
+    run_dir = s.data_copy()
+    camera = (1000, 800)
+    write_save(run_dir, camera=camera, hero=(camera[0] + 272, camera[1] + 192), life=0)
+    s.start_x()
+    s.start_game()
+    over_picture, world = s.picture("gameover.bmp"), s.picture("worldMap.bmp")
+    resume(s)
+    over = s.wait_screen("game-over", lambda shot: diff_fraction(
+        shot, over_picture, excludes=(HERO_BOX, HUD_BOX), ref_at=camera) < 0.15, 5)
+    expect_world_view(over, over_picture, camera, "game over", wrong=[(world, camera)])
+    expect_hero(s, over, "Avatar.bmp", 8, "game over")
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC after the game over did not end with 0")
+
+
+SCENARIOS = {
+    "title_story": scenario_title_story,
+    "no_display": scenario_no_display,
+    "walk": scenario_walk,
+    "save_resume": scenario_save_resume,
+    "resume_without_save": scenario_resume_without_save,
+    "east_music": scenario_east_music,
+    "heal_and_swing": scenario_heal_and_swing,
+    "game_over": scenario_game_over,
+}
+for _name, _case in END_CASES.items():
+    SCENARIOS[_name] = lambda s, c=_case: scenario_end(s, *c)
+for _name, _case in DATA_FAULT_CASES.items():
+    SCENARIOS[_name] = lambda s, c=_case: scenario_data_fault(s, *c)
+
+
+# Tool -> the Debian package that brings it.
+TOOLS = {"Xvfb": "xvfb", "xdotool": "xdotool", "xdpyinfo": "x11-utils", "xmessage": "x11-utils",
+         "import": "imagemagick", "convert": "imagemagick"}
+
+
+def main(argv):
+    if len(argv) != 5 or argv[1] not in SCENARIOS:
+        print(__doc__)
+        print("scenarios: " + ", ".join(sorted(SCENARIOS)))
+        return 2
+    name, game, data_dir, out_root = argv[1:]
+    missing = ["%s (package %s)" % (tool, package) for tool, package in TOOLS.items() if not shutil.which(tool)]
+    if missing:
+        print("FAILED %s: missing tools: %s" % (name, ", ".join(missing)))
+        return 1
+    # ctest's timeout sends SIGTERM: end through the clean-up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
+    session = Session(name, os.path.abspath(game), os.path.abspath(data_dir), os.path.abspath(out_root))
+    failed = True
+    started = time.time()
+    try:
+        SCENARIOS[name](session)
+        failed = False
+        print("%s passed in %.1f s" % (name, time.time() - started))
+    except Failure as problem:
+        print("FAILED %s: %s" % (name, problem))
+    finally:
+        session.close(failed)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,637 @@
+// creatures.cpp - the hero, the lizards, the ogres, the dark lord and the
+// villagers, each a figure of ellipsoids posed frame by frame and turned to the
+// eight facings; plus the jewel, the slash and the two bars.
+
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+#include "puppet.h"
+
+namespace {
+
+constexpr float pi = float(M_PI);
+float rad(float degrees) { return degrees * pi / 180; }
+
+// ---------------------------------------------------------------- people
+
+struct Outfit {
+    Col skin = hex(0xF0BE96), hair = hex(0x7A4A22), tunic = hex(0x3866C8), sleeves = hex(0x3866C8);
+    Col trousers = hex(0x6E5034), boots = hex(0x4A3020), belt = hex(0x9C7430);
+    bool cape = false;
+    Col capeColour = hex(0xB82C2C);
+    bool skirt = false;
+    Col skirtColour = hex(0x4E8A3A);
+    int hat = 0; // 0 bare, 1 straw hat, 2 headscarf, 3 helmet
+    Col hatColour = hex(0xD8B868);
+    bool beard = false;
+    bool apron = false;
+    Col apronColour = hex(0xE8E0CC);
+    float build = 1;  // broadness
+    float height = 1; // tallness
+};
+
+struct Hands {
+    V3 right, left;
+};
+
+// A person standing on z = 0, facing +x. `phase` runs once round a stride;
+// `stride` 0 stands still. Hands may be placed by the caller.
+Hands person(Figure &f, const Outfit &o, float phase, float stride, const V3 *rightHand = nullptr,
+             const V3 *leftHand = nullptr)
+{
+    const float b = o.build, H = o.height;
+    const float bob = stride * 0.8f * std::fabs(std::cos(phase));
+    // Legs and boots.
+    f.group = 1;
+    for (int side = -1; side <= 1; side += 2) {
+        const float swing = std::sin(phase) * stride * float(side);
+        const float lift = stride * 2.2f * std::max(0.f, std::cos(phase) * float(side));
+        const V3 hip = v3(0, 3.6f * b * side, 15.5f * H + bob);
+        const V3 foot = v3(swing * 5.5f, 3.9f * b * side, 2.4f + lift);
+        if (!o.skirt)
+            f.limb(hip, foot + v3(0, 0, 1), 3.1f * b, o.trousers);
+        else
+            f.limb(hip + v3(0, 0, -5), foot + v3(0, 0, 1), 2.2f * b, o.skin);
+        f.blob(foot + v3(1.3f, 0, 0), v3(4.2f, 2.7f * b, 2.5f), o.boots, 0.35f);
+    }
+    // Body.
+    f.group = 2;
+    const float waist = 17 * H + bob;
+    if (o.skirt)
+        f.blob(v3(0, 0, waist - 5.5f), v3(6.4f * b, 7.6f * b, 10.5f * H), o.skirtColour, 0.15f);
+    f.blob(v3(0, 0, waist + 6.5f * H), v3(5.2f * b, 7.0f * b, 8.6f * H), o.tunic, 0.2f);
+    f.blob(v3(0, 0, waist), v3(5.5f * b, 7.3f * b, 1.9f), o.belt, 0.5f);
+    if (o.apron)
+        f.oriented(v3(4.2f * b, 0, waist + 1), v3(1.4f, 0, 0), v3(0, 5.6f * b, 0), v3(0, 0, 9.5f * H), o.apronColour, 0.1f);
+    if (o.cape) {
+        const float sway = std::sin(phase * 2) * stride * 0.8f;
+        f.oriented(v3(-5.3f * b, sway, waist + 3.5f * H), v3(1.6f, 0, 0), v3(0, 7.4f * b, 0),
+                   v3(-1.5f, 0, 11.5f * H), o.capeColour, 0.15f);
+    }
+    // Head.
+    f.group = 3;
+    const float headZ = waist + 19 * H;
+    f.blob(v3(0.6f, 0, headZ), v3(5.8f, 5.6f, 6.0f), o.skin, 0.2f);
+    f.glowBlob(v3(5.6f, 2.1f, headZ + 0.6f), 0.95f, hex(0x202038));
+    f.glowBlob(v3(5.6f, -2.1f, headZ + 0.6f), 0.95f, hex(0x202038));
+    f.blob(v3(6.2f, 0, headZ - 1.0f), v3(1.0f, 1.0f, 1.2f), o.skin * 0.92f, 0.1f); // nose
+    if (o.beard)
+        f.blob(v3(4.2f, 0, headZ - 4.2f), v3(3.0f, 4.4f, 4.2f), o.hair, 0.1f);
+    switch (o.hat) {
+    case 1: // straw hat
+        f.blob(v3(0.4f, 0, headZ + 4.4f), v3(10.5f, 10.5f, 1.3f), o.hatColour, 0.3f);
+        f.blob(v3(0.4f, 0, headZ + 6.0f), v3(5.0f, 5.0f, 3.4f), o.hatColour * 0.9f, 0.3f);
+        break;
+    case 2: // headscarf
+        f.blob(v3(-0.8f, 0, headZ + 1.4f), v3(6.3f, 6.5f, 6.3f), o.hatColour, 0.15f);
+        break;
+    case 3: // helmet with a crest
+        f.blob(v3(-0.2f, 0, headZ + 2.0f), v3(6.3f, 6.3f, 5.6f), o.hatColour, 0.9f);
+        f.blob(v3(-0.5f, 0, headZ + 7.0f), v3(4.5f, 1.1f, 2.0f), hex(0xD03030), 0.2f);
+        break;
+    default: // hair
+        f.blob(v3(-2.0f, 0, headZ + 2.0f), v3(5.4f, 6.1f, 5.0f), o.hair, 0.3f);
+        break;
+    }
+    // Arms and hands.
+    f.group = 4;
+    Hands hands;
+    for (int side = -1; side <= 1; side += 2) {
+        const V3 shoulder = v3(0, 7.3f * b * side, waist + 12 * H);
+        V3 hand = v3(-std::sin(phase) * stride * 4.5f * float(side), 8.6f * b * side, waist + 1.5f);
+        if (side > 0 && rightHand)
+            hand = *rightHand;
+        if (side < 0 && leftHand)
+            hand = *leftHand;
+        f.limb(shoulder, hand, 2.3f * b, o.sleeves);
+        f.blob(hand, v3(2.3f, 2.3f, 2.3f), o.skin, 0.2f);
+        (side > 0 ? hands.right : hands.left) = hand;
+    }
+    return hands;
+}
+
+// A sword from `hand` along direction d (unit).
+void sword(Figure &f, V3 hand, V3 d, float bladeLength, Col blade, bool glowing)
+{
+    f.group = 5;
+    V3 side = normalised(cross(d, v3(0, 0, 1)));
+    if (length(side) < 0.5f)
+        side = v3(0, 1, 0);
+    const V3 flat = normalised(cross(side, d));
+    f.oriented(hand + d * 1.5f, side * 4.0f, d * 0.9f, flat * 0.9f, hex(0xD8A830), 0.8f); // cross-guard
+    f.limb(hand - d * 2.5f, hand + d * 1.0f, 1.1f, hex(0x5A3A20));                       // grip
+    f.oriented(hand + d * (2.5f + bladeLength / 2), d * (bladeLength / 2), side * 1.6f, flat * 0.5f, blade, 1.0f, glowing);
+}
+
+// Points of a swing: the blade's direction at yaw (to the right of forward)
+// and pitch (up).
+V3 swingDirection(float yaw, float pitch)
+{
+    return v3(std::cos(yaw) * std::cos(pitch), std::sin(yaw) * std::cos(pitch), std::sin(pitch));
+}
+
+struct SwingPose {
+    float yaw, pitch; // degrees
+    bool trail;
+};
+
+// Thirteen frames: wind-up to the right, a sweep across the front to the
+// left, recovery.
+SwingPose swingFrame(int frame, float facing)
+{
+    static const float yaws[13] = {25, 55, 90, 115, 100, 55, 0, -55, -100, -80, -45, -5, 20};
+    const float sweepPitch = 22 * std::sin(facing);
+    if (frame <= 3)
+        return {yaws[frame], 10.f + 8 * frame, false};
+    if (frame <= 8)
+        return {yaws[frame], sweepPitch, frame >= 5};
+    return {yaws[frame], sweepPitch * 0.5f + 8, false};
+}
+
+// The bright arc the blade's tip leaves behind, drawn over the figure.
+void motionArc(SpriteCanvas &cv, const View &view, V3 pivot, float yawNow, float pitch, float reachIn, float reachOut,
+               Col outer, Col inner)
+{
+    const float yawFrom = std::min(115.f, yawNow + 120.f);
+    const int steps = 28;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < steps; ++i) {
+            const float t0 = float(i) / steps, t1 = float(i + 1) / steps;
+            const float y0 = rad(yawFrom + (yawNow + 10 - yawFrom) * t0), y1 = rad(yawFrom + (yawNow + 10 - yawFrom) * t1);
+            const float rr = reachIn + (reachOut - reachIn) * (0.55f + 0.45f * t1);
+            float ax, ay, bx, by;
+            project(view, pivot + swingDirection(y0, rad(pitch)) * rr, ax, ay);
+            project(view, pivot + swingDirection(y1, rad(pitch)) * rr, bx, by);
+            const float width = (0.6f + 3.2f * t1 * t1) * view.scale * (pass == 0 ? 1.f : 0.45f);
+            cv.capsule(ax, ay, bx, by, width, pass == 0 ? outer : inner);
+        }
+}
+
+Outfit heroOutfit()
+{
+    Outfit o;
+    o.tunic = hex(0x2F62CE);
+    o.sleeves = hex(0x2A55B0);
+    o.hair = hex(0xC88A34);
+    o.cape = true;
+    o.capeColour = hex(0xC0302A);
+    return o;
+}
+
+void heroFigure(Figure &f, float phase, float stride)
+{
+    const Outfit o = heroOutfit();
+    const V3 left = v3(2.5f - std::sin(phase) * stride * -4.5f, -9.0f, 21);
+    const Hands hands = person(f, o, phase, stride, nullptr, &left);
+    // A round shield on the left arm and the sword held ready in the right.
+    f.group = 6;
+    f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f), hex(0x8C9AB0), 0.9f);
+    f.oriented(hands.left + v3(0.5f, -2.6f, 0), v3(2.2f, 0, 0), v3(0, 0.8f, 0), v3(0, 0, 2.4f), hex(0xD8A830), 0.9f);
+    sword(f, hands.right, normalised(v3(0.9f, 0.15f, 0.55f)), 18, hex(0xC8D2E0), false);
+}
+
+// ---------------------------------------------------------------- sheets
+
+using FrameFn = std::function<void(SpriteCanvas &, int row, int frame)>;
+
+Image sheet(int cellW, int cellH, int columns, const FrameFn &draw)
+{
+    Image im(cellW * columns, cellH * 8, magenta);
+    auto rows = [&](int first, int step) {
+        for (int row = first; row < 8; row += step)
+            for (int frame = 0; frame < columns; ++frame) {
+                SpriteCanvas cv(cellW, cellH);
+                draw(cv, row, frame);
+                im.paste(cv.finish(), frame * cellW, row * cellH);
+            }
+    };
+    std::thread other(rows, 1, 2);
+    rows(0, 2);
+    other.join();
+    return im;
+}
+
+float walkPhase(int frame) { return 2 * pi * float(frame) / 8; }
+
+// ---------------------------------------------------------------- beasts
+
+void lizardFigure(Figure &f, float phase)
+{
+    const Col skin = hex(0xE8741E), belly = hex(0xF6D04A), spots = hex(0x8A2A10), crest = hex(0xFFE070);
+    const float sway = std::sin(phase) * 1.2f;
+    // Legs in diagonal pairs.
+    f.group = 1;
+    for (int i = 0; i < 4; ++i) {
+        const float fwd = i < 2 ? 7.5f : -7.5f;
+        const int side = (i % 2) ? 1 : -1;
+        const float pairSign = (i == 0 || i == 3) ? 1.f : -1.f;
+        const float swing = std::sin(phase) * 4.5f * pairSign;
+        const float lift = 2.2f * std::max(0.f, std::cos(phase) * pairSign);
+        const V3 hip = v3(fwd, 4.8f * side, 7.5f);
+        const V3 knee = v3(fwd + swing * 0.5f, 10.5f * side, 6.5f + lift);
+        const V3 foot = v3(fwd + swing, 11.5f * side, 1.4f + lift * 0.6f);
+        f.limb(hip, knee, 2.2f, skin);
+        f.limb(knee, foot, 1.8f, skin);
+        f.blob(foot + v3(1.2f, 0, 0), v3(2.8f, 2.2f, 1.2f), skin * 0.85f, 0.2f);
+    }
+    f.group = 2;
+    f.blob(v3(0, sway * 0.5f, 8), v3(12.5f, 6.6f, 5.2f), skin, 0.45f);
+    f.blob(v3(0.5f, sway * 0.5f, 5.6f), v3(10.5f, 5.2f, 3.0f), belly, 0.2f);
+    for (int k = 0; k < 5; ++k) // spots along the back
+        f.blob(v3(-8.f + 4.f * k, ((k % 2) ? 2.6f : -2.6f) + sway * 0.5f, 12.4f), v3(1.8f, 1.6f, 0.9f), spots, 0.2f);
+    for (int k = 0; k < 6; ++k) // a crest of spines
+        f.blob(v3(-10.f + 4.f * k, sway * 0.5f, 13.2f - std::fabs(k - 2.5f) * 0.5f), v3(1.1f, 0.7f, 2.0f), crest, 0.4f);
+    // Tail, swinging against the body.
+    V3 at = v3(-11, sway * 0.5f, 7.5f);
+    for (int k = 0; k < 6; ++k) {
+        const float r = 4.6f - 0.62f * k;
+        const V3 next = v3(-15.f - 5.2f * k, std::sin(phase - 0.7f * k) * 1.1f * k - sway, 6.5f - 0.9f * k);
+        f.limb(at, next, r, k % 2 ? skin : skin * 0.92f, 0.35f);
+        at = next;
+    }
+    // Head: skull, snout, jaw, eyes.
+    f.group = 3;
+    const float nod = std::cos(phase * 2) * 0.5f;
+    f.blob(v3(15.5f, -sway * 0.3f, 10.5f + nod), v3(6.2f, 5.0f, 4.4f), skin, 0.45f);
+    f.blob(v3(21.0f, -sway * 0.3f, 9.5f + nod), v3(4.4f, 3.4f, 2.8f), skin * 0.95f, 0.4f);
+    f.blob(v3(19.0f, -sway * 0.3f, 7.6f + nod), v3(5.0f, 3.2f, 1.6f), belly, 0.2f);
+    for (int side = -1; side <= 1; side += 2) {
+        f.glowBlob(v3(16.5f, (3.6f * side) - sway * 0.3f, 13.0f + nod), 1.7f, hex(0xFFF060));
+        f.glowBlob(v3(17.4f, (4.3f * side) - sway * 0.3f, 13.1f + nod), 0.9f, hex(0x101010));
+    }
+}
+
+void ogreFigure(Figure &f, float phase, float stride, float clubLift)
+{
+    const Col skin = hex(0x6E82B4), dark = hex(0x50628E), cloth = hex(0x7A5228), wood = hex(0x8A5A2E);
+    const float bob = stride * 1.2f * std::fabs(std::cos(phase));
+    f.group = 1;
+    for (int side = -1; side <= 1; side += 2) {
+        const float swing = std::sin(phase) * stride * float(side);
+        const float lift = stride * 2.8f * std::max(0.f, std::cos(phase) * float(side));
+        const V3 hip = v3(0, 6.2f * side, 17 + bob);
+        const V3 foot = v3(swing * 6.f, 7.f * side, 3.f + lift);
+        f.limb(hip, foot + v3(0, 0, 1.5f), 4.8f, skin);
+        f.blob(foot + v3(1.8f, 0, -0.5f), v3(5.5f, 4.0f, 3.0f), dark, 0.2f);
+    }
+    f.group = 2;
+    f.blob(v3(0.5f, 0, 31 + bob), v3(10.5f, 12.5f, 13.5f), skin, 0.35f);
+    f.blob(v3(5.5f, 0, 27 + bob), v3(6.5f, 9.5f, 8.5f), skin * 1.12f, 0.2f); // belly
+    f.blob(v3(0.5f, 0, 18.5f + bob), v3(10.2f, 12.0f, 4.5f), cloth, 0.15f);   // loincloth
+    f.blob(v3(0.5f, 0, 21.5f + bob), v3(10.6f, 12.4f, 1.8f), hex(0x3A2814), 0.3f);
+    f.group = 3;
+    const float headZ = 47 + bob;
+    f.blob(v3(3.5f, 0, headZ), v3(8.0f, 8.5f, 8.0f), skin, 0.35f);
+    f.blob(v3(6.5f, 0, headZ - 3.5f), v3(4.8f, 6.8f, 3.6f), skin * 0.95f, 0.25f); // jaw
+    f.blob(v3(4.8f, 0, headZ + 3.2f), v3(3.6f, 6.6f, 1.6f), dark, 0.2f);           // brow
+    for (int side = -1; side <= 1; side += 2) {
+        f.glowBlob(v3(9.2f, 2.8f * side, headZ + 1.2f), 1.5f, hex(0xFF3A20));
+        f.limb(v3(10.2f, 3.6f * side, headZ - 4.5f), v3(11.2f, 4.0f * side, headZ - 0.8f), 1.0f, hex(0xF4ECD6), 0.5f);
+        f.blob(v3(2.0f, 8.0f * side, headZ + 1.5f), v3(2.0f, 2.6f, 3.2f), skin * 0.9f, 0.2f); // ears
+    }
+    f.group = 4;
+    V3 rightHand;
+    for (int side = -1; side <= 1; side += 2) {
+        const V3 shoulder = v3(0, 13.f * side, 39 + bob);
+        V3 hand = v3(-std::sin(phase) * stride * 5.f * float(side) + 2, 16.f * side, 19 + bob);
+        if (side > 0)
+            hand = hand + v3(2 + clubLift * 3, 0, clubLift * 16);
+        f.limb(shoulder, hand, 4.4f, skin, 0.3f);
+        f.blob(hand, v3(4.6f, 4.6f, 4.6f), dark, 0.3f);
+        f.blob(shoulder + v3(0, 0, 1), v3(5.5f, 5.5f, 5.2f), skin, 0.35f);
+        if (side > 0)
+            rightHand = hand;
+    }
+    // A knotty club.
+    f.group = 5;
+    const V3 clubDir = normalised(v3(0.75f - clubLift * 0.5f, 0.2f, 0.6f + clubLift));
+    const V3 tip = rightHand + clubDir * 24.f;
+    f.limb(rightHand - clubDir * 3.f, tip, 2.4f, wood, 0.2f);
+    f.blob(tip, v3(6.2f, 6.2f, 6.2f), wood * 0.9f, 0.25f);
+    for (int k = 0; k < 4; ++k)
+        f.blob(tip + v3(std::cos(k * 1.6f) * 4.5f, std::sin(k * 1.6f) * 4.5f, (k % 2) * 3.f - 1.f), v3(1.3f, 1.3f, 1.3f),
+               hex(0xD8D0BC), 0.6f);
+}
+
+struct BossPose {
+    float phase = 0, stride = 0;
+    bool armed = false; // holding the great sword in a swing
+    float yaw = 0, pitch = 0;
+};
+
+void bossFigure(Figure &f, const BossPose &p)
+{
+    const Col armour = hex(0x3A3C4A), trim = hex(0xD0A030), cape = hex(0x9A1822), capeIn = hex(0x4A0C12);
+    const Col horn = hex(0xE6DCC0), eye = hex(0xFFD040);
+    const float bob = p.stride * 1.0f * std::fabs(std::cos(p.phase));
+    f.group = 1;
+    for (int side = -1; side <= 1; side += 2) {
+        const float swing = std::sin(p.phase) * p.stride * float(side);
+        const float lift = p.stride * 2.5f * std::max(0.f, std::cos(p.phase) * float(side));
+        const V3 hip = v3(0, 5.2f * side, 21 + bob);
+        const V3 foot = v3(swing * 6.f, 5.8f * side, 3.f + lift);
+        f.limb(hip, foot + v3(0, 0, 1.5f), 4.0f, armour, 0.7f);
+        f.blob(foot + v3(1.6f, 0, -0.4f), v3(5.2f, 3.6f, 3.0f), armour * 0.8f, 0.8f);
+        f.blob((hip + foot) * 0.5f + v3(1.8f, 0, 0), v3(2.6f, 3.2f, 2.6f), trim, 0.9f); // knee guard
+    }
+    // The cape falls behind, wide and long, and stirs with each step.
+    f.group = 2;
+    const float stir = std::sin(p.phase * 2) * p.stride;
+    f.oriented(v3(-7.5f, stir * 0.8f, 27), v3(2.0f, 0, 0), v3(0, 12.5f, 0), v3(-3.5f + stir, 0, 22), cape, 0.25f);
+    f.oriented(v3(-6.2f, stir * 0.8f, 28), v3(1.5f, 0, 0), v3(0, 10.5f, 0), v3(-3.f + stir, 0, 20), capeIn, 0.1f);
+    f.group = 3;
+    f.blob(v3(0, 0, 36 + bob), v3(7.5f, 10.5f, 12.5f), armour, 0.8f);
+    f.blob(v3(3.5f, 0, 38 + bob), v3(4.5f, 6.5f, 6.5f), armour * 1.2f, 0.9f); // breastplate
+    f.oriented(v3(7.2f, 0, 38 + bob), v3(1.2f, 0, 0), v3(0, 2.0f, 0), v3(0, 0, 2.0f), hex(0xE03010), 0, true); // a red gem
+    f.blob(v3(0, 0, 24.5f + bob), v3(8.0f, 10.8f, 2.4f), trim, 0.9f);
+    f.group = 4;
+    const float headZ = 55 + bob;
+    f.blob(v3(0.5f, 0, headZ), v3(6.5f, 6.5f, 7.0f), armour * 0.9f, 0.9f);
+    f.blob(v3(5.5f, 0, headZ - 1.5f), v3(2.5f, 5.0f, 4.0f), hex(0x15151C), 0.2f); // visor
+    for (int side = -1; side <= 1; side += 2) {
+        f.glowBlob(v3(7.6f, 2.2f * side, headZ - 0.6f), 1.5f, eye);
+        // Horns sweeping out and up.
+        V3 at = v3(0.5f, 5.0f * side, headZ + 3.f);
+        for (int k = 0; k < 4; ++k) {
+            const V3 next = at + v3(1.0f, (3.0f - k * 0.6f) * side, 2.2f + k * 1.2f);
+            f.limb(at, next, 2.3f - 0.45f * k, k == 3 ? horn * 1.05f : horn * (0.8f + 0.06f * k), 0.6f);
+            at = next;
+        }
+        f.blob(v3(0, 11.5f * side, 46 + bob), v3(6.2f, 6.2f, 5.2f), armour * 1.1f, 0.9f); // pauldrons
+        f.blob(v3(0, 11.8f * side, 49.5f + bob), v3(1.4f, 1.4f, 2.6f), trim, 0.9f);      // spikes
+    }
+    f.group = 5;
+    V3 rightHand;
+    for (int side = -1; side <= 1; side += 2) {
+        const V3 shoulder = v3(0, 11.f * side, 44 + bob);
+        V3 hand = v3(-std::sin(p.phase) * p.stride * 4.f * float(side) + 1, 13.5f * side, 25 + bob);
+        if (side > 0 && p.armed) {
+            const V3 d = swingDirection(rad(p.yaw), rad(p.pitch));
+            hand = v3(0, 4, 36) + v3(d.x, d.y, 0) * 11.f;
+        }
+        f.limb(shoulder, hand, 3.6f, armour, 0.7f);
+        f.blob(hand, v3(3.8f, 3.8f, 3.8f), armour * 0.7f, 0.8f);
+        if (side > 0)
+            rightHand = hand;
+    }
+    if (p.armed)
+        sword(f, rightHand, swingDirection(rad(p.yaw), rad(p.pitch)), 28, hex(0xFF6A2A), true);
+    else
+        sword(f, rightHand, normalised(v3(0.35f, 0.25f, -0.9f)), 22, hex(0xB03A2A), false);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- sheets
+
+Image paintHeroWalk()
+{
+    return sheet(96, 96, 8, [](SpriteCanvas &cv, int row, int frame) {
+        Figure f;
+        heroFigure(f, walkPhase(frame), 1);
+        render(cv, f, View{rowFacing(row), 1.2f, 48, 72});
+    });
+}
+
+Image paintHeroAttack()
+{
+    return sheet(96, 96, 13, [](SpriteCanvas &cv, int row, int frame) {
+        const float facing = rowFacing(row);
+        const SwingPose s = swingFrame(frame, facing);
+        const V3 d = swingDirection(rad(s.yaw), rad(s.pitch));
+        const V3 pivot = v3(0, 3, 27);
+        const V3 hand = pivot + v3(d.x, d.y, 0) * 8.f + v3(0, 0, d.z * 5);
+        const V3 left = v3(3, -8.5f, 21);
+        Figure f;
+        const Outfit o = heroOutfit();
+        const Hands hands = person(f, o, 0.6f, 0.35f, &hand, &left);
+        f.group = 6;
+        f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f), hex(0x8C9AB0), 0.9f);
+        f.oriented(hands.left + v3(0.5f, -2.6f, 0), v3(2.2f, 0, 0), v3(0, 0.8f, 0), v3(0, 0, 2.4f), hex(0xD8A830), 0.9f);
+        sword(f, hand, d, 27, hex(0xDCE4F0), false);
+        const View view{facing, 1.2f, 48, 72};
+        // Blades behind the body draw after it only when they are in front.
+        render(cv, f, view);
+        if (s.trail)
+            motionArc(cv, view, pivot, s.yaw, s.pitch, 15, 33, hex(0xA8E4FF), hex(0xFFFFFF));
+    });
+}
+
+Image paintLizards()
+{
+    return sheet(90, 100, 8, [](SpriteCanvas &cv, int row, int frame) {
+        Figure f;
+        lizardFigure(f, walkPhase(frame));
+        render(cv, f, View{rowFacing(row), 1.05f, 45, 62});
+    });
+}
+
+Image paintOgres()
+{
+    return sheet(96, 96, 8, [](SpriteCanvas &cv, int row, int frame) {
+        Figure f;
+        ogreFigure(f, walkPhase(frame), 1, 0.25f + 0.2f * std::sin(walkPhase(frame)));
+        render(cv, f, View{rowFacing(row), 0.95f, 48, 78});
+    });
+}
+
+Image paintBossWalk()
+{
+    return sheet(96, 96, 8, [](SpriteCanvas &cv, int row, int frame) {
+        Figure f;
+        BossPose p;
+        p.phase = walkPhase(frame);
+        p.stride = 0.8f;
+        bossFigure(f, p);
+        render(cv, f, View{rowFacing(row), 1.05f, 48, 86});
+    });
+}
+
+Image paintBossAttack()
+{
+    return sheet(96, 96, 13, [](SpriteCanvas &cv, int row, int frame) {
+        const float facing = rowFacing(row);
+        const SwingPose s = swingFrame(frame, facing);
+        Figure f;
+        BossPose p;
+        p.phase = 0.6f;
+        p.stride = 0.3f;
+        p.armed = true;
+        p.yaw = s.yaw;
+        p.pitch = s.pitch;
+        bossFigure(f, p);
+        const View view{facing, 1.05f, 48, 86};
+        render(cv, f, view);
+        if (s.trail)
+            motionArc(cv, view, v3(0, 4, 36), s.yaw, s.pitch, 18, 40, hex(0xFF5A10), hex(0xFFE070));
+    });
+}
+
+Image paintVillager(int which)
+{
+    Outfit o;
+    switch (which) {
+    case 0: // a farmer in a straw hat
+        o.tunic = hex(0x6C9A3C), o.sleeves = hex(0xE8DCC0), o.trousers = hex(0x4A5A8A), o.hat = 1;
+        break;
+    case 1: // a woman in a long dress and headscarf
+        o.skirt = true, o.skirtColour = hex(0x2E7A8A), o.tunic = hex(0x2E7A8A), o.sleeves = hex(0xF0E6D0);
+        o.hat = 2, o.hatColour = hex(0xE8C040), o.belt = hex(0xF0E6D0);
+        break;
+    case 2: // an elder with a white beard
+        o.tunic = hex(0x8A5A34), o.sleeves = hex(0x8A5A34), o.trousers = hex(0x6A4A2A), o.hair = hex(0xE8E8E0);
+        o.beard = true, o.skirt = true, o.skirtColour = hex(0x7A4E2C), o.skin = hex(0xE4B08A);
+        break;
+    case 3: // a girl in red
+        o.skirt = true, o.skirtColour = hex(0xC83A2E), o.tunic = hex(0xC83A2E), o.sleeves = hex(0xF4ECD8);
+        o.hair = hex(0xE8C050), o.height = 0.82f, o.build = 0.85f;
+        break;
+    default: // the smith in his apron
+        o.tunic = hex(0x5A5A62), o.sleeves = hex(0x5A5A62), o.trousers = hex(0x3A3028), o.apron = true;
+        o.apronColour = hex(0x8A6440), o.hair = hex(0x2A1A10), o.beard = true, o.build = 1.2f;
+        break;
+    }
+    SpriteCanvas cv(48, 80);
+    Figure f;
+    person(f, o, 0, 0);
+    render(cv, f, View{rowFacing(4) + rad(which % 2 ? 18.f : -18.f), 1.3f, 24, 77});
+    return cv.finish();
+}
+
+Image paintJewel()
+{
+    // A sapphire from above: a bright table ringed by crown facets, each lit
+    // from the top left, and a sparkle.
+    SpriteCanvas cv(32, 32);
+    const float cx = 16, cy = 16.5f, outer = 14.5f, table = 7.5f;
+    const int n = 8;
+    const Col deep = hex(0x0E4AA8), mid = hex(0x2A86E8), light = hex(0x8AD8FF);
+    for (int k = 0; k < n; ++k) {
+        const float a0 = 2 * pi * (k - 0.5f) / n - pi / 2, a1 = 2 * pi * (k + 0.5f) / n - pi / 2;
+        const float am = (a0 + a1) / 2;
+        const float lit = 0.5f + 0.5f * (-std::cos(am) * 0.6f - std::sin(am) * 0.8f);
+        const Col c = mix(deep, light, lit);
+        cv.polygon({cx + std::cos(a0) * outer, cy + std::sin(a0) * outer, cx + std::cos(a1) * outer,
+                    cy + std::sin(a1) * outer, cx + std::cos(a1) * table, cy + std::sin(a1) * table,
+                    cx + std::cos(a0) * table, cy + std::sin(a0) * table},
+                   c);
+        // A star facet reaching in from each corner, a shade apart.
+        cv.polygon({cx + std::cos(a0) * outer, cy + std::sin(a0) * outer, cx + std::cos(am) * (table + 0.5f),
+                    cy + std::sin(am) * (table + 0.5f), cx + std::cos(a0) * table, cy + std::sin(a0) * table},
+                   mix(c, mid, 0.5f));
+    }
+    std::vector<float> tab;
+    for (int k = 0; k < n; ++k) {
+        const float a = 2 * pi * (k - 0.5f) / n - pi / 2;
+        tab.push_back(cx + std::cos(a) * table), tab.push_back(cy + std::sin(a) * table);
+    }
+    cv.polygon(tab, mix(mid, light, 0.45f));
+    cv.capsule(cx - 5, cy - 3, cx - 2, cy - 6, 0.9f, hex(0xE8FAFF));
+    // Sparkle.
+    cv.capsule(22, 4, 22, 12, 0.7f, hex(0xFFFFFF));
+    cv.capsule(18, 8, 26, 8, 0.7f, hex(0xFFFFFF));
+    return cv.finish(false);
+}
+
+Image paintSlash()
+{
+    // Two crossing cuts, each a crescent with a white-hot core.
+    SpriteCanvas cv(96, 96);
+    for (int cut = 0; cut < 2; ++cut) {
+        const int steps = 40;
+        for (int layer = 0; layer < 3; ++layer) {
+            static const uint32_t colours[3] = {0xE83A10, 0xFFC830, 0xFFFFF0};
+            const float widthScale = layer == 0 ? 1.f : layer == 1 ? 0.62f : 0.3f;
+            for (int i = 0; i < steps; ++i) {
+                auto point = [&](float t, float &x, float &y) {
+                    const float a = (cut == 0 ? rad(-135) : rad(-45)) + (cut == 0 ? 1 : -1) * t * rad(85);
+                    const float r = 70;
+                    const float ox = cut == 0 ? 78 : 18, oy = 84;
+                    x = ox + std::cos(a) * r * 0.75f + (cut == 0 ? -4 : 4);
+                    y = oy + std::sin(a) * r;
+                };
+                const float t0 = float(i) / steps, t1 = float(i + 1) / steps;
+                float ax, ay, bx, by;
+                point(t0, ax, ay);
+                point(t1, bx, by);
+                const float w = 6.5f * std::sin(pi * (t0 + t1) / 2) * widthScale;
+                if (w > 0.3f)
+                    cv.capsule(ax, ay, bx, by, w, hex(colours[layer]));
+            }
+        }
+    }
+    for (int k = 0; k < 9; ++k) { // sparks
+        const float a = rad(40.f * k + 10), r = 22 + 14 * hashUnit(k, 0, 7);
+        const float x = 48 + std::cos(a) * r, y = 50 + std::sin(a) * r;
+        cv.capsule(x, y, x + std::cos(a) * 4, y + std::sin(a) * 4, 1.0f, hex(0xFFE890));
+    }
+    return cv.finish(false);
+}
+
+Image paintBar(bool magic)
+{
+    // The frame at (0, 0), 130 x 14: a dark edge and a bevelled metal band two
+    // pixels wide, clear inside; the pip at (130, 2), 6 x 10.
+    Image im(136, 14, magenta);
+    const Col metalLight = magic ? hex(0xC8D4E8) : hex(0xF0D070), metalDark = magic ? hex(0x6A7A98) : hex(0x9A6A20);
+    const Col edge = hex(0x1A1410);
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 130; ++x) {
+            const bool outer = x == 0 || y == 0 || x == 129 || y == 13;
+            const bool band = !outer && (x == 1 || y == 1 || x == 128 || y == 12);
+            if (outer)
+                im.set(x, y, edge);
+            else if (band)
+                im.set(x, y, (y == 1 || x == 1) ? metalLight : metalDark);
+        }
+    // Rivets where the band turns the corners.
+    for (int x : {1, 128})
+        for (int y : {1, 12})
+            im.set(x, y, hex(0xFFF4D0));
+    const Col pipBright = magic ? hex(0x7AB4FF) : hex(0xFF6A5A), pipMid = magic ? hex(0x2A5AE0) : hex(0xD82020);
+    const Col pipDark = magic ? hex(0x14286A) : hex(0x6A0A0A);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 6; ++x) {
+            Col c = pipMid;
+            if (x == 0 || x == 5 || y == 9)
+                c = pipDark;
+            else if (y <= 2 && x <= 3)
+                c = pipBright;
+            else if (x == 1)
+                c = mix(pipMid, pipBright, 0.5f);
+            c = c * (1.0f - 0.03f * y);
+            im.set(130 + x, 2 + y, c);
+        }
+    return im;
+}
+
+Image portrait(int who, float scale, int w, int h, float facingDegrees)
+{
+    SpriteCanvas cv(w, h);
+    Figure f;
+    const View view{rad(facingDegrees), scale, w / 2.f, h - 6 * scale};
+    switch (who) {
+    case 0: {
+        const SwingPose s{70, 40, false};
+        const V3 d = swingDirection(rad(s.yaw), rad(s.pitch));
+        const V3 hand = v3(0, 3, 27) + v3(d.x, d.y, 0) * 8.f + v3(0, 0, 6);
+        const V3 left = v3(3, -8.5f, 21);
+        const Hands hands = person(f, heroOutfit(), 0.6f, 0.3f, &hand, &left);
+        f.group = 6;
+        f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f), hex(0x8C9AB0), 0.9f);
+        sword(f, hand, d, 27, hex(0xDCE4F0), false);
+        break;
+    }
+    case 1: lizardFigure(f, 0.8f); break;
+    case 2: ogreFigure(f, 0.8f, 0.6f, 0.6f); break;
+    default: {
+        BossPose p;
+        p.armed = true, p.yaw = 60, p.pitch = 35, p.stride = 0.3f;
+        bossFigure(f, p);
+        break;
+    }
+    }
+    render(cv, f, view);
+    return cv.finish();
+}
