@@ -2,6 +2,8 @@
 
 #include "persist/save_file.h"
 
+#include "persist/save_text.h"
+
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
@@ -18,11 +20,6 @@ SaveFault saveFault = SaveFault::none;
 namespace {
 
 constexpr size_t maxSaveBytes = 64 * 1024; // a real save is under 200 bytes
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
 
 bool flushToDisk(const char *path)
 {
@@ -71,35 +68,6 @@ void importStats(int32_t level, int32_t life, int32_t maxLife, int32_t magic, in
     heroStats.maxMagic = maxMagic;
     heroStats.experience = experience;
     heroStats.nextLevelExp = nextLevelExp;
-}
-
-bool parseSaveText(const char *text, size_t length, int32_t values[saveValueCount])
-{
-    size_t at = 0;
-    for (int n = 0; n < saveValueCount; ++n) {
-        while (at < length && isSpace(text[at]))
-            ++at;
-        bool negative = false;
-        if (at < length && (text[at] == '-' || text[at] == '+'))
-            negative = text[at++] == '-';
-        const size_t digitsStart = at;
-        int64_t magnitude = 0;
-        while (at < length && text[at] >= '0' && text[at] <= '9') {
-            magnitude = magnitude * 10 + (text[at] - '0');
-            if (magnitude > int64_t(INT32_MAX) + 1)
-                return false; // past the 32-bit range
-            ++at;
-        }
-        if (at == digitsStart)
-            return false; // no digits: a word, or the file ended early
-        if (at < length && !isSpace(text[at]))
-            return false; // a number glued to something else
-        const int64_t value = negative ? -magnitude : magnitude;
-        if (value > INT32_MAX)
-            return false;
-        values[n] = int32_t(value);
-    }
-    return true;
 }
 
 bool saveGame(ShellState &state, SaveStreams &streams)

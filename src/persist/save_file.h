@@ -13,11 +13,12 @@
 #include <fstream>
 #include <string>
 
+#include "persist/save_text.h"
+
 struct ShellState;
 
 constexpr const char *saveFileName = "heroData.txt";
 constexpr const char *saveTempFileName = "heroData.txt.new";
-constexpr int saveValueCount = 15;
 
 // The two streams main owns for the whole run, used again for every attempt.
 struct SaveStreams {
@@ -35,11 +36,6 @@ void exportStats(int32_t &level, int32_t &life, int32_t &maxLife, int32_t &magic
 void importStats(int32_t level, int32_t life, int32_t maxLife, int32_t magic, int32_t maxMagic,
                  int32_t experience, int32_t nextLevelExp, int32_t jewel0Taken, int32_t jewel1Taken,
                  int32_t jewel2Taken);
-
-// Parses a save file's text. True when it holds fifteen integers, each in the
-// signed 32-bit range and separated by white space; anything after the
-// fifteenth is ignored.
-bool parseSaveText(const char *text, size_t length, int32_t values[saveValueCount]);
 
 // Writes the save; false when any step failed (the old file is then untouched).
 bool saveGame(ShellState &state, SaveStreams &streams);
