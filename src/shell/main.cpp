@@ -10,6 +10,7 @@
 
 int main()
 {
+    enableTickLogFromEnvironment();
     startUp();
     SaveStreams saves; // created before the hero, as the game always has
     ShellState state;
@@ -27,12 +28,14 @@ int main()
             break;
         if (result == TitleResult::quit)
             endOnTitle(state);
+        recordTick(false);
         waitForNextTick(pacer);
     }
 
     setUpGame(state);
     while (!quitHeld()) {
         runTick(state, saves, screen);
+        recordTick(true);
         waitForNextTick(pacer);
     }
     endInPlay(state);
