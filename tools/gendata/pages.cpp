@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "pages.h"
+#include "world/walk_grids.h"
 #include "text.h"
 
 namespace {
