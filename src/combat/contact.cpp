@@ -74,7 +74,8 @@ static void showEndPicture(ShellState &state, const char *fileName)
 void gameOverReaction(ShellState &state)
 {
     freezeEnemies();
-    showEndPicture(state, "gameover.bmp");
+    if (!isVictory()) // the victory reaction follows in this tick and its picture stays
+        showEndPicture(state, "gameover.bmp");
 }
 
 void victoryReaction(ShellState &state)
