@@ -257,3 +257,19 @@ void PlayTest::runTick()
 {
     ::runTick(state, saves, dest);
 }
+
+void PlayTest::expectMusic(std::initializer_list<Call> calls) const
+{
+    ASSERT_EQ(musicLogLength, int(calls.size()));
+    int i = 0;
+    for (const Call &c : calls) {
+        SCOPED_TRACE("music call " + std::to_string(i));
+        EXPECT_EQ(musicLog[i].play, c.play);
+        EXPECT_EQ(musicLog[i].track, c.track);
+        if (c.play) {
+            EXPECT_EQ(musicLog[i].volume, c.volume);
+            EXPECT_EQ(musicLog[i].loop, c.loop);
+        }
+        ++i;
+    }
+}

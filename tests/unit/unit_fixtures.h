@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "headless.h"
+#include "actors/roster.h"
 #include "persist/save_file.h"
 #include "shell/shell_state.h"
 #include "sprites/character.h"
@@ -104,7 +106,19 @@ protected:
             runTick();
     }
 
+    // The music calls made since the log was last cleared, in order.
+    struct Call {
+        bool play;
+        SAMPLE *track;
+        int volume, loop;
+    };
+    void expectMusic(std::initializer_list<Call> calls) const;
+
     ShellState state;
     SaveStreams saves;
     BITMAP *dest = nullptr; // the "screen" every tick is copied to
+    BitmapPool pool;
+    // The pictures the roster's set-up would load, as small stand-ins.
+    Swap<BITMAP *> jewelStandIn{jewelPicture, pool.solid(8, 8, colour(0, 200, 200))};
+    Swap<BITMAP *> slashStandIn{slash, pool.solid(8, 8, colour(255, 255, 255))};
 };
