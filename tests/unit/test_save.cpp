@@ -1,1 +1,273 @@
+// test_save.cpp - the hero's save file: writing it safely, reading it back,
+// refusing damaged files, and what a resumed game starts with.
+
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "actors/roster.h"
+#include "combat/hero_stats.h"
+#include "persist/save_file.h"
+#include "shell/game_loop.h"
+#include "shell/music.h"
+#include "unit_fixtures.h"
+
+namespace {
+
+const std::string newGameFile = "0\n0\n272\n192\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n";
+
+// Every save test runs in its own folder (entered before the hero is cut).
+class SaveTest : public PlayTest {
+protected:
+    TempFolder folder;
+
+    // The title's state before a resume: stage 0 and the menu picture.
+    void onTheTitle()
+    {
+        state.titleStage = 0;
+        state.cameraX = 0;
+        state.cameraY = 0;
+        state.hero.x = 0;
+        state.hero.y = 0;
+        state.musicZone = zoneHome;
+        replaceBackdrop(state, "Main Menu.bmp");
+        clearMusicLog();
+    }
+    std::string saved() const
+    {
+        std::string text;
+        EXPECT_TRUE(folder.read(saveFileName, text));
+        return text;
+    }
+};
+
+} // namespace
+
+TEST_F(SaveTest, ANewGameSavedAtOnce)
+{
+    ASSERT_TRUE(saveGame(state, saves));
+    EXPECT_EQ(saved(), newGameFile);
+    EXPECT_FALSE(folder.exists(saveTempFileName));
+}
+
+TEST_F(SaveTest, EveryValueComesBack)
+{
+    state.cameraX = -5;
+    state.cameraY = INT32_MAX;
+    state.hero.x = INT32_MIN;
+    state.hero.y = 77;
+    state.musicZone = zoneEast;
+    heroStats.life = -3;
+    heroStats.maxLife = 40;
+    heroStats.magic = 11;
+    heroStats.maxMagic = 30;
+    heroStats.level = 6;
+    heroStats.nextLevelExp = 150;
+    heroStats.experience = 123;
+    jewels[1].alive = false;
+    heroStats.jewelCount = 1;
+    ASSERT_TRUE(saveGame(state, saves));
+    EXPECT_EQ(saved(), "-5\n2147483647\n-2147483648\n77\n2\n6\n-3\n40\n11\n30\n123\n150\n0\n1\n0\n");
+
+    resetWorld();
+    onTheTitle();
+    ASSERT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+    EXPECT_EQ(state.cameraX, -5);
+    EXPECT_EQ(state.cameraY, INT32_MAX);
+    EXPECT_EQ(state.hero.x, INT32_MIN);
+    EXPECT_EQ(state.hero.y, 77);
+    EXPECT_EQ(state.musicZone, zoneEast);
+    EXPECT_EQ(heroStats.level, 6);
+    EXPECT_EQ(heroStats.life, -3);
+    EXPECT_EQ(heroStats.maxLife, 40);
+    EXPECT_EQ(heroStats.magic, 11);
+    EXPECT_EQ(heroStats.maxMagic, 30);
+    EXPECT_EQ(heroStats.experience, 123);
+    EXPECT_EQ(heroStats.nextLevelExp, 150);
+    EXPECT_EQ(heroStats.jewelCount, 1);
+    EXPECT_TRUE(jewels[0].alive);
+    EXPECT_FALSE(jewels[1].alive);
+    EXPECT_TRUE(jewels[2].alive);
+    EXPECT_EQ(bossLife, bossStartLife); // not saved
+    EXPECT_TRUE(state.resumedFromSave);
+    EXPECT_EQ(state.titleStage, titleStageEnded);
+    EXPECT_STREQ(state.backdropName, "worldMap.bmp");
+    ASSERT_NE(state.backdrop, nullptr);
+    EXPECT_EQ(state.backdrop->w, 3200);
+    expectMusic({{false, state.titleTrack, 0, 0}, {true, state.eastTrack, musicVolumeFull, 33}});
+}
+
+TEST_F(SaveTest, OnlyAJewelLineOfOneTakesTheJewel)
+{
+    folder.write(saveFileName, "0\n0\n272\n192\n0\n1\n25\n25\n20\n20\n0\n10\n1\n2\n-1\n");
+    onTheTitle();
+    ASSERT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+    EXPECT_FALSE(jewels[0].alive);
+    EXPECT_TRUE(jewels[1].alive);
+    EXPECT_TRUE(jewels[2].alive);
+    EXPECT_EQ(heroStats.jewelCount, 1);
+}
+
+TEST_F(SaveTest, AnyWhiteSpaceSeparatesTheValues)
+{
+    const std::string layouts[] = {
+        "8 4 300 196 0 1 25 25 20 20 0 10 0 0 0",
+        "8\t4\t300\t196\t0\t1\t25\t25\t20\t20\t0\t10\t0\t0\t0\t",
+        "8\r\n4\r\n300\r\n196\r\n0\r\n1\r\n25\r\n25\r\n20\r\n20\r\n0\r\n10\r\n0\r\n0\r\n0\r\n",
+        "\n\n  8 \t\n4\v300\f196 0 1 25 25 20 20 0 10 0 0 +0\n",
+        "8\n4\n300\n196\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\nanything after the values\n",
+    };
+    for (const std::string &text : layouts) {
+        SCOPED_TRACE(text);
+        resetWorld();
+        onTheTitle();
+        folder.write(saveFileName, text);
+        ASSERT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+        EXPECT_EQ(state.cameraX, 8);
+        EXPECT_EQ(state.cameraY, 4);
+        EXPECT_EQ(state.hero.x, 300);
+        EXPECT_EQ(state.hero.y, 196);
+        EXPECT_EQ(heroStats.nextLevelExp, 10);
+        EXPECT_EQ(heroStats.jewelCount, 0);
+    }
+}
+
+TEST_F(SaveTest, TheLimitsOfThirtyTwoBitsAreRead)
+{
+    folder.write(saveFileName, "-2147483648\n2147483647\n0\n0\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n");
+    onTheTitle();
+    ASSERT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+    EXPECT_EQ(state.cameraX, INT32_MIN);
+    EXPECT_EQ(state.cameraY, INT32_MAX);
+}
+
+TEST_F(SaveTest, DamagedFilesAreRefusedWhole)
+{
+    const struct {
+        const char *name;
+        std::string text;
+    } cases[] = {
+        {"empty", ""},
+        {"only white space", " \n\t\r\n"},
+        {"fourteen values", "1 2 3 4 5 6 7 8 9 10 11 12 13 14\n"},
+        {"a word", "1 2 3 4 5 six 7 8 9 10 11 12 13 14 15\n"},
+        {"past the top", "1 2 2147483648 4 5 6 7 8 9 10 11 12 13 14 15\n"},
+        {"past the bottom", "1 2 -2147483649 4 5 6 7 8 9 10 11 12 13 14 15\n"},
+        {"far past", "1 2 99999999999999999999999 4 5 6 7 8 9 10 11 12 13 14 15\n"},
+        {"glued letters", "12abc 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n"},
+        {"a sign alone", "1 2 - 4 5 6 7 8 9 10 11 12 13 14 15\n"},
+        {"a decimal point", "1 2 3.5 4 5 6 7 8 9 10 11 12 13 14 15\n"},
+        {"binary noise", std::string("\x01\xff\x00\x7f\x80 12 \x00\x00", 11)},
+        {"a zero byte between values", std::string("1 2 3 4 5 6 7\0 8 9 10 11 12 13 14 15\n", 38)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        resetWorld();
+        onTheTitle();
+        BITMAP *menu = state.backdrop;
+        folder.write(saveFileName, c.text);
+        EXPECT_EQ(resumeGame(state, saves), ResumeResult::damaged);
+        EXPECT_EQ(state.titleStage, 0);
+        EXPECT_FALSE(state.resumedFromSave);
+        EXPECT_EQ(state.cameraX, 0);
+        EXPECT_EQ(state.hero.x, 0);
+        EXPECT_EQ(state.musicZone, zoneHome);
+        EXPECT_EQ(heroStats.level, 1);
+        EXPECT_EQ(heroStats.life, 25);
+        EXPECT_EQ(heroStats.jewelCount, 0);
+        EXPECT_TRUE(jewels[0].alive);
+        EXPECT_EQ(state.backdrop, menu);
+        EXPECT_STREQ(state.backdropName, "Main Menu.bmp");
+        expectMusic({});
+    }
+}
+
+TEST_F(SaveTest, NoFileIsReportedAndChangesNothing)
+{
+    onTheTitle();
+    EXPECT_EQ(resumeGame(state, saves), ResumeResult::noFile);
+    EXPECT_EQ(state.titleStage, 0);
+    expectMusic({});
+    // A later try finds a file written since.
+    folder.write(saveFileName, newGameFile);
+    EXPECT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+}
+
+TEST_F(SaveTest, ALostSaveIsLostAgainInTheFirstTick)
+{
+    folder.write(saveFileName, "0\n0\n272\n192\n0\n1\n0\n25\n20\n20\n0\n10\n0\n0\n0\n");
+    onTheTitle();
+    ASSERT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+    boss.alive = true;
+    runTick();
+    EXPECT_STREQ(state.backdropName, "gameover.bmp");
+    EXPECT_FALSE(boss.alive);
+}
+
+TEST_F(SaveTest, AWonSaveHoldsTheJewelsButNotTheBoss)
+{
+    folder.write(saveFileName, "0\n0\n272\n192\n0\n1\n25\n25\n20\n20\n0\n10\n1\n1\n1\n");
+    onTheTitle();
+    ASSERT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+    EXPECT_EQ(heroStats.jewelCount, 3);
+    EXPECT_EQ(bossLife, 200);
+    runTick();
+    EXPECT_STREQ(state.backdropName, "worldMap.bmp"); // the boss must be beaten again
+}
+
+TEST_F(SaveTest, TheSavedZoneTrackStartsAtFullVolume)
+{
+    struct Case {
+        int32_t zone;
+        SAMPLE *track; // null: none
+    } cases[] = {{zoneHome, state.homeTrack},
+                 {zoneSouthWest, state.southWestTrack},
+                 {zoneEast, state.eastTrack},
+                 {5, nullptr},
+                 {-1, nullptr}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.zone);
+        resetWorld();
+        onTheTitle();
+        folder.write(saveFileName, "0 0 272 192 " + std::to_string(c.zone) + " 1 25 25 20 20 0 10 0 0 0");
+        ASSERT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+        EXPECT_EQ(state.musicZone, c.zone);
+        if (c.track)
+            expectMusic({{false, state.titleTrack, 0, 0}, {true, c.track, musicVolumeFull, 33}});
+        else
+            expectMusic({{false, state.titleTrack, 0, 0}});
+    }
+}
+
+TEST_F(SaveTest, AFailedSaveLeavesThePreviousFileIntact)
+{
+    for (SaveFault fault : {SaveFault::failWrite, SaveFault::failFlush, SaveFault::failRename}) {
+        SCOPED_TRACE(int(fault));
+        saveFault = SaveFault::none;
+        state.hero.x = 272;
+        ASSERT_TRUE(saveGame(state, saves));
+        state.hero.x = 999;
+        saveFault = fault;
+        EXPECT_FALSE(saveGame(state, saves));
+        EXPECT_EQ(saved(), newGameFile);
+        EXPECT_FALSE(folder.exists(saveTempFileName));
+        saveFault = SaveFault::none;
+        ASSERT_TRUE(saveGame(state, saves)); // the same streams work again
+        EXPECT_EQ(saved().substr(0, 10), "0\n0\n999\n19");
+    }
+}
+
+TEST_F(SaveTest, ASaveThatCannotBeCreatedKeepsTheOldFile)
+{
+    ASSERT_TRUE(saveGame(state, saves));
+    // A folder where the temporary file should go: it cannot be opened.
+    ASSERT_EQ(mkdir((folder.path() + "/" + saveTempFileName).c_str(), 0700), 0);
+    state.hero.x = 999;
+    EXPECT_FALSE(saveGame(state, saves));
+    EXPECT_EQ(saved(), newGameFile);
+    rmdir((folder.path() + "/" + saveTempFileName).c_str());
+    EXPECT_TRUE(saveGame(state, saves));
+}
