@@ -30,14 +30,19 @@ static void copyView(BITMAP *picture, BITMAP *frame, int32_t camX, int32_t camY)
     blit(picture, frame, camX, camY, 0, 0, screenWidth, screenHeight);
 }
 
-// A fresh ENTER press at this test: held, and released since the last change.
-static bool enterPressed(ShellState &state)
+// A fresh press at this test: the key is held and went up since it last acted.
+static bool freshPress(int scancode, bool &releasedSinceLastUse)
 {
-    if (!key[KEY_ENTER]) {
-        state.enterReleased = true;
+    if (!key[scancode]) {
+        releasedSinceLastUse = true;
         return false;
     }
-    return state.enterReleased;
+    return releasedSinceLastUse;
+}
+
+static bool enterPressed(ShellState &state)
+{
+    return freshPress(KEY_ENTER, state.enterReleased);
 }
 
 static void advanceStory(ShellState &state, int32_t fromStage, const char *picture)
@@ -52,8 +57,13 @@ static void advanceStory(ShellState &state, int32_t fromStage, const char *pictu
 TitleResult titleIteration(ShellState &state, SaveStreams &saves, BITMAP *dest)
 {
     advanceStory(state, 0, "bitmap1.bmp");
-    if (key[KEY_F2] && state.titleStage == 0 && resumeGame(state, saves) == ResumeResult::resumed)
-        return TitleResult::ended;
+    // One resume attempt per F2 press: a held key would raise the message box
+    // of a missing save again the moment it is closed.
+    if (state.titleStage == 0 && freshPress(KEY_F2, state.f2Released)) {
+        state.f2Released = false;
+        if (resumeGame(state, saves) == ResumeResult::resumed)
+            return TitleResult::ended;
+    }
     advanceStory(state, 1, "bitmap2.bmp");
     advanceStory(state, 2, "bitmap3.bmp");
     if (state.titleStage == 3 && enterPressed(state)) {

@@ -22,8 +22,8 @@ enum class TitleResult {
     quit,   // ESC at the end of the iteration: exit code 1
 };
 
-// One iteration of the title sequence. Each ENTER press moves one stage on: a
-// stage change needs ENTER to have gone up since the previous one.
+// One iteration of the title sequence. Each ENTER press moves one stage on and
+// each F2 press makes one resume attempt: a key acts again only after it went up.
 TitleResult titleIteration(ShellState &state, SaveStreams &saves, BITMAP *dest);
 
 // The game set-up between the title and the first tick: enemies, then hero.

@@ -31,6 +31,7 @@ struct ShellState {
     int32_t titleStage = 0;              // 0..4
     bool resumedFromSave = false;        // F2 on the title resumed a saved game
     bool enterReleased = true;           // ENTER went up since the last title stage change
+    bool f2Released = true;              // F2 went up since the last resume attempt
 };
 
 // Destroys the current backdrop and loads `fileName` in its place.
