@@ -22,7 +22,8 @@ BITMAP *jewelPicture;
 bool randomSeedFixed = false;
 unsigned randomSeed = 0;
 
-namespace {
+namespace
+{
 
 struct Place {
     int32_t x, y; // pixels
@@ -34,8 +35,8 @@ const char *const villagerFiles[villagerCount] = {"looking s0000.bmp", "villager
 const Place jewelPlaces[jewelCount] = {{1650, 2000}, {1425, 2725}, {2000, 350}};
 
 // Lizards and ogres: shared frames, size of frame [0][0], random place.
-void setUpKind(Character *kind, int count, BITMAP *frames[facingCount][walkFrameCount],
-               int32_t worldHeight, int32_t worldWidth)
+void setUpKind(Character *kind, int count, BITMAP *frames[facingCount][walkFrameCount], int32_t worldHeight,
+               int32_t worldWidth)
 {
     for (int i = 0; i < count; ++i) {
         Character &enemy = kind[i];

@@ -21,8 +21,8 @@ extern Character jewels[jewelCount];
 
 extern BITMAP *lizardFrames[facingCount][walkFrameCount]; // shared by all lizards
 extern BITMAP *ogreFrames[facingCount][walkFrameCount];   // shared by all ogres
-extern BITMAP *slash;        // the death effect, stretched over a dying actor
-extern BITMAP *jewelPicture; // the jewels in the world and the HUD's icons
+extern BITMAP *slash;                                     // the death effect, stretched over a dying actor
+extern BITMAP *jewelPicture;                              // the jewels in the world and the HUD's icons
 
 constexpr int32_t bossStartX = 2580; // pixels
 constexpr int32_t bossStartY = 2496;

@@ -18,20 +18,11 @@ void wanderOne(Character &actor, int32_t worldHeight, int32_t worldWidth)
         }
         if (wanderStepFree(actor.wanderDirection, actor.x, actor.y)) {
             switch (actor.wanderDirection) {
-            case wanderDown:
-                actor.moveDown(worldHeight, wanderStepPixels);
-                break;
-            case wanderLeft:
-                actor.moveLeft(0, wanderStepPixels);
-                break;
-            case wanderRight:
-                actor.moveRight(worldWidth, wanderStepPixels);
-                break;
-            case wanderUp:
-                actor.moveUp(0, wanderStepPixels);
-                break;
-            default:
-                break;
+            case wanderDown: actor.moveDown(worldHeight, wanderStepPixels); break;
+            case wanderLeft: actor.moveLeft(0, wanderStepPixels); break;
+            case wanderRight: actor.moveRight(worldWidth, wanderStepPixels); break;
+            case wanderUp: actor.moveUp(0, wanderStepPixels); break;
+            default: break;
             }
         }
         actor.stepCounter = 0; // also after a blocked step

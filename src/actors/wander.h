@@ -8,8 +8,8 @@
 
 #include "sprites/character.h"
 
-constexpr int32_t wanderThrottle = 5;      // steps when stepCounter > 5: once in 7 ticks
-constexpr int32_t wanderHold = 20;         // a new direction once wanderCounter passes 20
+constexpr int32_t wanderThrottle = 5; // steps when stepCounter > 5: once in 7 ticks
+constexpr int32_t wanderHold = 20;    // a new direction once wanderCounter passes 20
 constexpr int32_t wanderStepPixels = 4;
 constexpr int32_t deadCounterCeiling = 1000; // no reader tells apart values from 818 up
 

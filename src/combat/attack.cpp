@@ -18,11 +18,23 @@ Rect hitRect(int32_t facing, int32_t x, int32_t y, int32_t width, int32_t height
     switch (facing) {
     case 0: r.right += straightReach; break;
     case 1: r.top -= straightReach; break;
-    case 2: r.top -= diagonalReach; r.right += diagonalReach; break;
-    case 3: r.top -= diagonalReach; r.left -= diagonalReach; break;
+    case 2:
+        r.top -= diagonalReach;
+        r.right += diagonalReach;
+        break;
+    case 3:
+        r.top -= diagonalReach;
+        r.left -= diagonalReach;
+        break;
     case 4: r.bottom += straightReach; break;
-    case 5: r.bottom += diagonalReach; r.right += diagonalReach; break;
-    case 6: r.bottom += diagonalReach; r.left -= diagonalReach; break;
+    case 5:
+        r.bottom += diagonalReach;
+        r.right += diagonalReach;
+        break;
+    case 6:
+        r.bottom += diagonalReach;
+        r.left -= diagonalReach;
+        break;
     case 7: r.left -= straightReach; break;
     default: break;
     }

@@ -16,8 +16,8 @@ struct Rect {
 constexpr int32_t straightReach = 52; // pixels past the sprite, straight facings
 constexpr int32_t diagonalReach = 36; // pixels past two sides, diagonal facings
 constexpr int32_t deathTimerLimit = 70;
-constexpr int32_t lizardSlashEnd = 18;  // slash while 10 < stepCounter < 18
-constexpr int32_t bigSlashEnd = 818;    // ogres and the boss: 10 < stepCounter < 818
+constexpr int32_t lizardSlashEnd = 18; // slash while 10 < stepCounter < 18
+constexpr int32_t bigSlashEnd = 818;   // ogres and the boss: 10 < stepCounter < 818
 constexpr int32_t slashStart = 10;
 constexpr int32_t deathSequenceEnd = 23; // the sequence ends once stepCounter > 23
 constexpr int32_t lizardExperience = 2;

@@ -13,13 +13,14 @@ BITMAP *barFrame;
 BITMAP *lifePip;
 BITMAP *magicPip;
 
-namespace {
+namespace
+{
 
-constexpr int barX = 490;         // screen pixels, the frame's top-left corner
+constexpr int barX = 490; // screen pixels, the frame's top-left corner
 constexpr int lifeBarY = 15;
 constexpr int magicBarY = 31;
-constexpr int pipOffset = 2;      // first pip 2 px right of and below the frame corner
-constexpr int pipPitch = 5;       // pixels between neighbouring pips (they overlap by 1)
+constexpr int pipOffset = 2; // first pip 2 px right of and below the frame corner
+constexpr int pipPitch = 5;  // pixels between neighbouring pips (they overlap by 1)
 constexpr int jewelIconY = 45;
 constexpr int jewelIconSize = 20; // the jewel picture scaled to 20 x 20
 constexpr int jewelIconPitch = 25;

@@ -17,7 +17,8 @@
 
 SaveFault saveFault = SaveFault::none;
 
-namespace {
+namespace
+{
 
 constexpr size_t maxSaveBytes = 64 * 1024; // a real save is under 200 bytes
 
@@ -73,8 +74,8 @@ void importStats(int32_t level, int32_t life, int32_t maxLife, int32_t magic, in
 bool saveGame(ShellState &state, SaveStreams &streams)
 {
     int32_t stats[10];
-    exportStats(stats[0], stats[1], stats[2], stats[3], stats[4], stats[5], stats[6], stats[7],
-                stats[8], stats[9]);
+    exportStats(stats[0], stats[1], stats[2], stats[3], stats[4], stats[5], stats[6], stats[7], stats[8],
+                stats[9]);
 
     std::ofstream &out = streams.out;
     out.clear(); // start from a stream without the error state of an earlier try
@@ -92,8 +93,8 @@ bool saveGame(ShellState &state, SaveStreams &streams)
         out.setstate(std::ios_base::badbit);
     const bool written = !out.fail();
     out.close();
-    const bool durable = written && !out.fail() && saveFault != SaveFault::failFlush &&
-                         flushToDisk(saveTempFileName);
+    const bool durable =
+        written && !out.fail() && saveFault != SaveFault::failFlush && flushToDisk(saveTempFileName);
     if (!durable || saveFault == SaveFault::failRename || std::rename(saveTempFileName, saveFileName) != 0) {
         std::remove(saveTempFileName);
         return false;

@@ -38,7 +38,8 @@ const DataFileRule dataFileRules[] = {
 };
 const int dataFileRuleCount = int(sizeof dataFileRules / sizeof dataFileRules[0]);
 
-namespace {
+namespace
+{
 
 uint32_t le32(const unsigned char *p)
 {

@@ -8,8 +8,8 @@
 
 struct DataFileRule {
     const char *name;
-    bool music;    // a WAV file; otherwise a BMP picture
-    int minWidth;  // pictures: the least size the layout needs, pixels
+    bool music;   // a WAV file; otherwise a BMP picture
+    int minWidth; // pictures: the least size the layout needs, pixels
     int minHeight;
     bool exactSize; // the size must be exactly minWidth x minHeight
 };

@@ -17,8 +17,8 @@ void failWithMessage(const char *text)
 void failDataFile(const char *fileName, const char *problem)
 {
     char text[512];
-    std::snprintf(text, sizeof text, "Jewelward cannot start: a data file is unusable.\n\"%s\" %s.",
-                  fileName, problem);
+    std::snprintf(text, sizeof text, "Jewelward cannot start: a data file is unusable.\n\"%s\" %s.", fileName,
+                  problem);
     failWithMessage(text);
 }
 

@@ -17,9 +17,9 @@ extern volatile bool closeRequested;
 bool quitHeld(); // ESC down or the close button pressed
 
 enum class TitleResult {
-    stay,   // the title goes on
-    ended,  // stage 4 reached (new game or resume): the game set-up follows
-    quit,   // ESC at the end of the iteration: exit code 1
+    stay,  // the title goes on
+    ended, // stage 4 reached (new game or resume): the game set-up follows
+    quit,  // ESC at the end of the iteration: exit code 1
 };
 
 // One iteration of the title sequence. Each ENTER press moves one stage on and

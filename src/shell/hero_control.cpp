@@ -49,8 +49,7 @@ static void musicZoneRule(ShellState &state, int32_t direction)
         if (hero.y <= southWestZoneY - 1 && state.musicZone == zoneSouthWest)
             changeZone(state, zoneHome);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -89,8 +88,7 @@ static void cameraRule(ShellState &state, int32_t direction, int32_t pictureW, i
                 state.cameraY = 0;
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

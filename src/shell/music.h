@@ -14,7 +14,7 @@ void stopMusic(SAMPLE *track);
 
 // The most recent calls, oldest first, for tests and replays.
 struct MusicCall {
-    bool play;      // false: a stop
+    bool play; // false: a stop
     SAMPLE *track;
     int volume;
     int loop;

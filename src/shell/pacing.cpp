@@ -27,7 +27,8 @@ void waitForNextTick(Pacer &pacer)
     }
 }
 
-namespace {
+namespace
+{
 
 constexpr int tickLogCapacity = 360'000; // one hour of ticks
 struct TickEntry {
@@ -44,7 +45,8 @@ void writeTickLog()
     if (!out)
         return;
     for (int i = 0; i < tickLogLength; ++i)
-        std::fprintf(out, "%lld %s\n", (long long)tickLog[i].nanoseconds, tickLog[i].inPlay ? "play" : "title");
+        std::fprintf(out, "%lld %s\n", (long long)tickLog[i].nanoseconds,
+                     tickLog[i].inPlay ? "play" : "title");
     std::fclose(out);
 }
 

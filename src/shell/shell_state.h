@@ -7,7 +7,7 @@
 
 #include "sprites/character.h"
 
-constexpr int screenWidth = 640;  // pixels; the back buffer's size too
+constexpr int screenWidth = 640; // pixels; the back buffer's size too
 constexpr int screenHeight = 480;
 
 // Music zones: which zone track plays during play.
@@ -17,21 +17,21 @@ enum MusicZone : int32_t { zoneHome = 0, zoneSouthWest = 1, zoneEast = 2 };
 constexpr int32_t titleStageEnded = 4;
 
 struct ShellState {
-    Character hero;                      // set up by setUpHero
-    SAMPLE *titleTrack = nullptr;        // "BGM_00009.wav"
-    SAMPLE *homeTrack = nullptr;         // zone 0, "BGM_00012.wav"
-    SAMPLE *southWestTrack = nullptr;    // zone 1, "BGM_00006.wav"
-    SAMPLE *eastTrack = nullptr;         // zone 2, "BGM_00001.wav"
-    BITMAP *backdrop = nullptr;          // the one full picture shown now
-    const char *backdropName = nullptr;  // the file `backdrop` was loaded from
-    BITMAP *backBuffer = nullptr;        // every frame is composed here
-    int32_t cameraX = 0;                 // world x of the view's top-left corner, pixels
-    int32_t cameraY = 0;                 // world y of the view's top-left corner, pixels
-    int32_t musicZone = zoneHome;        // MusicZone of the playing track
-    int32_t titleStage = 0;              // 0..4
-    bool resumedFromSave = false;        // F2 on the title resumed a saved game
-    bool enterReleased = true;           // ENTER went up since the last title stage change
-    bool f2Released = true;              // F2 went up since the last resume attempt
+    Character hero;                     // set up by setUpHero
+    SAMPLE *titleTrack = nullptr;       // "BGM_00009.wav"
+    SAMPLE *homeTrack = nullptr;        // zone 0, "BGM_00012.wav"
+    SAMPLE *southWestTrack = nullptr;   // zone 1, "BGM_00006.wav"
+    SAMPLE *eastTrack = nullptr;        // zone 2, "BGM_00001.wav"
+    BITMAP *backdrop = nullptr;         // the one full picture shown now
+    const char *backdropName = nullptr; // the file `backdrop` was loaded from
+    BITMAP *backBuffer = nullptr;       // every frame is composed here
+    int32_t cameraX = 0;                // world x of the view's top-left corner, pixels
+    int32_t cameraY = 0;                // world y of the view's top-left corner, pixels
+    int32_t musicZone = zoneHome;       // MusicZone of the playing track
+    int32_t titleStage = 0;             // 0..4
+    bool resumedFromSave = false;       // F2 on the title resumed a saved game
+    bool enterReleased = true;          // ENTER went up since the last title stage change
+    bool f2Released = true;             // F2 went up since the last resume attempt
 };
 
 // Destroys the current backdrop and loads `fileName` in its place.

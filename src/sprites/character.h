@@ -25,28 +25,29 @@ constexpr int facingCount = 8;
 constexpr int walkFrameCount = 8;
 constexpr int attackFrameCount = 13;
 
-class Character {
-public:
+class Character
+{
+  public:
     Character() = default;
     virtual ~Character() = default; // releases nothing: frames are shared handles
 
-    int32_t x = 0;                  // world x of the sprite's top-left corner, pixels
-    int32_t y = 0;                  // world y of the top-left corner, pixels, y downwards
-    int32_t facing = faceRight;     // row of the frame tables
-    int32_t frame = 0;              // column of the frame table in use
-    int32_t lastWalkFrame = 7;      // animateWalk wraps after it
-    int32_t tick = 0;               // ticks within the frame; the death timer when dying
-    int32_t ticksPerFrame = 40;     // a walking frame lasts ticksPerFrame + 1 ticks
-    int32_t attackTicksPerFrame = 6;// an attack frame lasts 7 ticks
-    int32_t lastAttackFrame = 12;   // highest attack frame
-    int32_t stepCounter = 0;        // wandering throttle, ticks; death phase when not alive
-    int32_t wanderCounter = 0;      // steps taken in the current wandering direction
-    int32_t wanderDirection = 0;    // current WanderDirection
-    int32_t width = 0;              // sprite width, pixels
-    int32_t height = 0;             // sprite height, pixels
-    bool alive = true;              // present in the world
-    bool attacking = false;         // the attack animation is running
-    bool dying = false;             // the death sequence is running
+    int32_t x = 0;                   // world x of the sprite's top-left corner, pixels
+    int32_t y = 0;                   // world y of the top-left corner, pixels, y downwards
+    int32_t facing = faceRight;      // row of the frame tables
+    int32_t frame = 0;               // column of the frame table in use
+    int32_t lastWalkFrame = 7;       // animateWalk wraps after it
+    int32_t tick = 0;                // ticks within the frame; the death timer when dying
+    int32_t ticksPerFrame = 40;      // a walking frame lasts ticksPerFrame + 1 ticks
+    int32_t attackTicksPerFrame = 6; // an attack frame lasts 7 ticks
+    int32_t lastAttackFrame = 12;    // highest attack frame
+    int32_t stepCounter = 0;         // wandering throttle, ticks; death phase when not alive
+    int32_t wanderCounter = 0;       // steps taken in the current wandering direction
+    int32_t wanderDirection = 0;     // current WanderDirection
+    int32_t width = 0;               // sprite width, pixels
+    int32_t height = 0;              // sprite height, pixels
+    bool alive = true;               // present in the world
+    bool attacking = false;          // the attack animation is running
+    bool dying = false;              // the death sequence is running
     BITMAP *walkFrames[facingCount][walkFrameCount] = {};     // [facing][frame]
     BITMAP *attackFrames[facingCount][attackFrameCount] = {}; // [facing][frame]
 

@@ -16,16 +16,11 @@ bool stepCellFree(const char *const grid[gridRows], int32_t direction, int32_t x
     const int64_t row = y / cellSize + 1;    // the reference cell: one below and
     const int64_t column = x / cellSize + 1; // one right of the top-left corner
     switch (direction) {
-    case wanderDown:
-        return cellFree(grid, row + 1, column);
-    case wanderLeft:
-        return cellFree(grid, row, column - 1);
-    case wanderRight:
-        return cellFree(grid, row, column + 1);
-    case wanderUp:
-        return cellFree(grid, row - 1, column);
-    default:
-        return false;
+    case wanderDown: return cellFree(grid, row + 1, column);
+    case wanderLeft: return cellFree(grid, row, column - 1);
+    case wanderRight: return cellFree(grid, row, column + 1);
+    case wanderUp: return cellFree(grid, row - 1, column);
+    default: return false;
     }
 }
 

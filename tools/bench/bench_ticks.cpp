@@ -23,10 +23,11 @@
 #include "shell/startup.h"
 #include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
 struct Figures {
-    double median, p99;  // microseconds
+    double median, p99; // microseconds
     double allocsPerTick;
 };
 
@@ -92,7 +93,8 @@ void busiestView(int &camX, int &camY, int &count)
             int n = 0;
             for (const Character *kind : {lizards, ogres})
                 for (int i = 0; i < 35; ++i)
-                    if (kind[i].x >= cx && kind[i].x < cx + 640 - 96 && kind[i].y >= cy && kind[i].y < cy + 480 - 100)
+                    if (kind[i].x >= cx && kind[i].x < cx + 640 - 96 && kind[i].y >= cy &&
+                        kind[i].y < cy + 480 - 100)
                         ++n;
             if (n > count) {
                 count = n;
@@ -104,7 +106,8 @@ void busiestView(int &camX, int &camY, int &count)
 
 void printRow(const char *scene, const Figures &f, double floor)
 {
-    std::printf("| %-34s | %8.1f | %8.1f | %6.2f | %6.3f |\n", scene, f.median, f.p99, f.median / floor, f.allocsPerTick);
+    std::printf("| %-34s | %8.1f | %8.1f | %6.2f | %6.3f |\n", scene, f.median, f.p99, f.median / floor,
+                f.allocsPerTick);
 }
 
 } // namespace
@@ -183,8 +186,7 @@ int main(int argc, char **argv)
     state.hero.y = camY + 192;
     heroStats.life = heroStats.maxLife = 2'000'000'000; // contact keeps hurting; the fight goes on
     const Figures fight = measurePlay(
-        state, saves, dest, ticks,
-        [](int) { holdKeys({KEY_ENTER}); },
+        state, saves, dest, ticks, [](int) { holdKeys({KEY_ENTER}); },
         [&](int t) {
             if (t % 92 != 0)
                 return;
@@ -199,7 +201,8 @@ int main(int argc, char **argv)
             for (Character *kind : {lizards, ogres})
                 for (int i = 0; i < 35; ++i) {
                     Character &e = kind[(i + t / 92) % 35];
-                    if (e.alive && e.x >= camX + 60 && e.x < camX + 640 - 96 && e.y >= camY && e.y < camY + 380) {
+                    if (e.alive && e.x >= camX + 60 && e.x < camX + 640 - 96 && e.y >= camY &&
+                        e.y < camY + 380) {
                         state.hero.x = e.x - 60;
                         state.hero.y = e.y;
                         state.hero.facing = faceRight;
@@ -215,10 +218,11 @@ int main(int argc, char **argv)
     for (int t = 0; t < 200 && state.backdropName != std::string("gameover.bmp"); ++t)
         runTick(state, saves, dest); // the swing ends, then the end picture is loaded once
     const Figures over = measurePlay(
-        state, saves, dest, ticks,
-        [](int t) { holdKeys({(t / 60) % 2 ? KEY_LEFT : KEY_RIGHT}); }, [](int) {});
+        state, saves, dest, ticks, [](int t) { holdKeys({(t / 60) % 2 ? KEY_LEFT : KEY_RIGHT}); },
+        [](int) {});
 
-    std::printf("Ticks per scene: %d. Floor: two memcpy of a 640 x 480 x 4 frame = %.1f us (median).\n", ticks, floor);
+    std::printf("Ticks per scene: %d. Floor: two memcpy of a 640 x 480 x 4 frame = %.1f us (median).\n",
+                ticks, floor);
     std::printf("| %-34s | %8s | %8s | %6s | %6s |\n", "scene", "median", "p99", "ratio", "allocs");
     std::printf("|%s|%s|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(10, '-').c_str(),
                 std::string(10, '-').c_str(), std::string(8, '-').c_str(), std::string(8, '-').c_str());
@@ -230,7 +234,9 @@ int main(int argc, char **argv)
     printRow("game over, enemies frozen", over, floor);
     std::printf("(us per tick; ratio = median / floor; allocs = heap allocations per tick)\n");
     std::printf("Fight: the hero reached level %d, bossLife %d.\n", levelAfterFight, bossLife);
-    std::printf("Game set-up (enemies and hero cut and placed): %.1f ms; bare load_bitmap of worldMap.bmp: %.1f ms; "
-                "ratio %.2f\n", setUpMs, loadMs, setUpMs / loadMs);
+    std::printf(
+        "Game set-up (enemies and hero cut and placed): %.1f ms; bare load_bitmap of worldMap.bmp: %.1f ms; "
+        "ratio %.2f\n",
+        setUpMs, loadMs, setUpMs / loadMs);
     return 0;
 }

@@ -25,7 +25,8 @@
 #include "shell/startup.h"
 #include "summary.h"
 
-namespace {
+namespace
+{
 
 std::string absolute(const std::string &path)
 {

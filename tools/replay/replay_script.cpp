@@ -5,7 +5,8 @@
 #include <allegro.h>
 #include <sstream>
 
-namespace {
+namespace
+{
 
 constexpr int64_t maxRunTicks = 100'000'000;
 constexpr size_t maxRuns = 100'000;
@@ -16,9 +17,9 @@ struct KeyName {
     int scancode;
 };
 const KeyName keyNames[] = {
-    {"ESC", replayEsc, KEY_ESC},       {"ENTER", replayEnter, KEY_ENTER}, {"F1", replayF1, KEY_F1},
-    {"F2", replayF2, KEY_F2},          {"RIGHT", replayRight, KEY_RIGHT}, {"LEFT", replayLeft, KEY_LEFT},
-    {"DOWN", replayDown, KEY_DOWN},    {"UP", replayUp, KEY_UP},          {"RSHIFT", replayRShift, KEY_RSHIFT},
+    {"ESC", replayEsc, KEY_ESC},    {"ENTER", replayEnter, KEY_ENTER}, {"F1", replayF1, KEY_F1},
+    {"F2", replayF2, KEY_F2},       {"RIGHT", replayRight, KEY_RIGHT}, {"LEFT", replayLeft, KEY_LEFT},
+    {"DOWN", replayDown, KEY_DOWN}, {"UP", replayUp, KEY_UP},          {"RSHIFT", replayRShift, KEY_RSHIFT},
 };
 
 bool parseKeys(const std::string &word, uint16_t &keys)
@@ -29,7 +30,8 @@ bool parseKeys(const std::string &word, uint16_t &keys)
     size_t start = 0;
     while (start <= word.size()) {
         const size_t plus = word.find('+', start);
-        const std::string name = word.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+        const std::string name =
+            word.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
         bool known = false;
         for (const KeyName &k : keyNames)
             if (name == k.name) {

@@ -6,7 +6,8 @@
 #include "combat/hero_stats.h"
 #include "shell/music.h"
 
-namespace {
+namespace
+{
 
 const char *trackName(const ShellState &s, const SAMPLE *track)
 {
@@ -38,8 +39,8 @@ void printSummary(FILE *out, const ShellState &s)
     std::fprintf(out, "titleStage %d resumed %d backdrop %s\n", s.titleStage, s.resumedFromSave,
                  s.backdropName ? s.backdropName : "none");
     std::fprintf(out, "camera %d %d zone %d\n", s.cameraX, s.cameraY, s.musicZone);
-    std::fprintf(out, "hero: x %d y %d facing %d frame %d tick %d attacking %d\n", h.x, h.y, h.facing, h.frame,
-                 h.tick, h.attacking);
+    std::fprintf(out, "hero: x %d y %d facing %d frame %d tick %d attacking %d\n", h.x, h.y, h.facing,
+                 h.frame, h.tick, h.attacking);
     const HeroStats &st = heroStats;
     std::fprintf(out, "stats: life %d/%d magic %d/%d level %d experience %d next %d jewels %d bossLife %d\n",
                  st.life, st.maxLife, st.magic, st.maxMagic, st.level, st.experience, st.nextLevelExp,
