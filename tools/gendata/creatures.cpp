@@ -378,7 +378,7 @@ void bossFigure(Figure &f, const BossPose &p)
     if (p.armed)
         sword(f, rightHand, swingDirection(rad(p.yaw), rad(p.pitch)), 28, hex(0xFF6A2A), true);
     else
-        sword(f, rightHand, normalised(v3(0.35f, 0.25f, -0.9f)), 22, hex(0xB03A2A), false);
+        sword(f, rightHand, normalised(v3(0.55f, 0.3f, -0.6f)), 19, hex(0xB03A2A), false);
 }
 
 } // namespace
@@ -444,7 +444,7 @@ Image paintBossWalk()
         p.phase = walkPhase(frame);
         p.stride = 0.8f;
         bossFigure(f, p);
-        render(cv, f, View{rowFacing(row), 1.05f, 48, 86});
+        render(cv, f, View{rowFacing(row), 1.0f, 48, 84});
     });
 }
 
@@ -461,7 +461,7 @@ Image paintBossAttack()
         p.yaw = s.yaw;
         p.pitch = s.pitch;
         bossFigure(f, p);
-        const View view{facing, 1.05f, 48, 86};
+        const View view{facing, 1.0f, 48, 84};
         render(cv, f, view);
         if (s.trail)
             motionArc(cv, view, v3(0, 4, 36), s.yaw, s.pitch, 18, 40, hex(0xFF5A10), hex(0xFFE070));

@@ -192,8 +192,9 @@ Image paintEndPicture(bool victory)
     } else {
         fillCapsule(tile, bx + 60, by + 108, bx + bw - 60, by + 108, 1.5f, hex(0xA02818));
     }
-    drawTextCentred(tile, bx + bw / 2, by + 146, "ESC quits - F1 still saves",
-                    TextStyle{2, hex(0xFFFFFF), hex(0xD8D8E8), hex(0x101018), 1, 2});
+    const TextStyle small{2, hex(0xFFFFFF), hex(0xD8D8E8), hex(0x101018), 1, 2};
+    drawTextCentred(tile, bx + bw / 2, by + 128, "ESC quits -", small);
+    drawTextCentred(tile, bx + bw / 2, by + 156, "F1 still saves", small);
     Image im(worldPixels, worldPixels, 0);
     for (int y = 0; y < im.h; ++y)
         for (int x = 0; x < im.w; ++x)

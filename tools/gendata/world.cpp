@@ -196,7 +196,7 @@ void classify(Cells &m)
 
 // ---------------------------------------------------------------- ground
 
-const Col grassDark = hex(0x3F7A2C), grassLight = hex(0x79A844);
+const Col grassDark = hex(0x468231), grassLight = hex(0x79A844);
 
 Col paintGrass(int x, int y)
 {
@@ -435,7 +435,7 @@ Col paintWall(const Cells &m, int x, int y, int r, int c, float inside)
     if (inside < 2.5f)
         s = (northFree && ly < 3) ? s * 1.2f : s * 0.7f;
     const float moss = fractal(x / 25.f, y / 25.f, 3, 104);
-    return mix(s, hex(0x5E7A3A), 0.6f * smooth(0.62f, 0.75f, moss));
+    return mix(s, hex(0x5E7A3A), 0.4f * smooth(0.66f, 0.78f, moss));
 }
 
 Col shadeCrown(const Crown &cr, int x, int y, bool rock)
@@ -459,7 +459,7 @@ Col shadeCrown(const Crown &cr, int x, int y, bool rock)
     static const Col greens[4] = {hex(0x3C7A30), hex(0x2E6A3A), hex(0x4A7E28), hex(0x356E2A)};
     Col base = greens[cr.seed % 4];
     const float leaves = fractal(x / 3.5f + cr.seed % 97, y / 3.5f, 2, 112);
-    float k = 0.5f + 0.7f * lit + 0.45f * (leaves - 0.5f);
+    float k = 0.36f + 0.56f * lit + 0.4f * (leaves - 0.5f);
     if (d2 > 0.82f)
         k *= 0.62f; // a dark rim reads as a crown
     return base * k;

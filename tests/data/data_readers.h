@@ -1,0 +1,27 @@
+// data_readers.h - reading the generated files back for the data tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The folder the tests read: $JEWELWARD_DATA when set, else the build's data.
+std::string dataFolder();
+
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<uint32_t> px; // 0xRRGGBB, top row first
+    uint32_t at(int x, int y) const { return px[size_t(y) * w + x]; }
+};
+constexpr uint32_t maskColour = 0xFF00FF;
+
+// Reads a 24-bit uncompressed BMP; fails the calling test when it cannot.
+Picture readPicture(const std::string &name);
+
+struct Sound {
+    int rate = 0, channels = 0;
+    std::vector<int16_t> samples; // interleaved
+};
+Sound readSound(const std::string &name);
+
+std::vector<unsigned char> readBytes(const std::string &path);
