@@ -98,13 +98,6 @@ def load_picture(path):
     return image
 
 
-def inside(x, y, boxes):
-    for bx, by, bw, bh in boxes:
-        if bx <= x < bx + bw and by <= y < by + bh:
-            return True
-    return False
-
-
 def diff_fraction(shot, ref, box=(0, 0, SCREEN_W, SCREEN_H), excludes=(), ref_at=(0, 0), row_step=1):
     """Share of the pixels of box (screen coordinates, minus excludes) whose
     colour differs by more than FUZZ in a channel between shot and ref, where
@@ -113,25 +106,37 @@ def diff_fraction(shot, ref, box=(0, 0, SCREEN_W, SCREEN_H), excludes=(), ref_at
     bx, by, bw, bh = box
     rx, ry = ref_at
     counted = differing = 0
+    chunk = 16  # pixels compared at once as bytes before looking closer
     for row in range(0, bh, row_step):
         y = by + row
         s0 = (y * shot.w + bx) * 3
         r0 = ((ry + row) * ref.w + rx) * 3
         srow = shot.data[s0:s0 + bw * 3]
         rrow = ref.data[r0:r0 + bw * 3]
-        row_excluded = [e for e in excludes if e[1] <= y < e[1] + e[3]]
-        if srow == rrow:
-            counted += bw - sum(max(0, min(bx + bw, e[0] + e[2]) - max(bx, e[0])) for e in row_excluded)
-            continue
-        for col in range(bw):
-            x = bx + col
-            if row_excluded and inside(x, y, row_excluded):
-                continue
-            counted += 1
-            i = col * 3
-            if (abs(srow[i] - rrow[i]) > FUZZ or abs(srow[i + 1] - rrow[i + 1]) > FUZZ
-                    or abs(srow[i + 2] - rrow[i + 2]) > FUZZ):
-                differing += 1
+        spans = [(0, bw)]
+        for ex, ey, ew, eh in excludes:
+            if ey <= y < ey + eh:
+                cut = []
+                for a, b in spans:
+                    left, right = max(a, ex - bx), min(b, ex + ew - bx)
+                    if left >= right:
+                        cut.append((a, b))
+                        continue
+                    if a < left:
+                        cut.append((a, left))
+                    if right < b:
+                        cut.append((right, b))
+                spans = cut
+        for a, b in spans:
+            counted += b - a
+            for c0 in range(a, b, chunk):
+                c1 = min(b, c0 + chunk)
+                if srow[c0 * 3:c1 * 3] == rrow[c0 * 3:c1 * 3]:
+                    continue
+                for i in range(c0 * 3, c1 * 3, 3):
+                    if (abs(srow[i] - rrow[i]) > FUZZ or abs(srow[i + 1] - rrow[i + 1]) > FUZZ
+                            or abs(srow[i + 2] - rrow[i + 2]) > FUZZ):
+                        differing += 1
     return differing / counted if counted else 1.0
 
 
@@ -496,11 +501,13 @@ class Session:
         time.sleep(seconds)
         self.xdo("keyup", key)
 
-    def hold_until(self, key, label, condition, timeout):
-        """Holds key until the screen meets condition."""
+    def hold_until(self, key, label, condition, timeout, longer=0.3):
+        """Holds key until the screen meets condition, and `longer` seconds
+        more (for walks that end at a wall anyway)."""
         self.xdo("keydown", key)
         try:
-            return self.wait_screen(label, condition, timeout)
+            self.wait_screen(label, condition, timeout)
+            time.sleep(longer)
         finally:
             self.xdo("keyup", key)
 
@@ -582,6 +589,19 @@ def expect_world_view(shot, picture, camera, label, wrong=(), limit=0.15):
         check(other > 2 * d + 0.05, "%s: the screen matches %s at %s about as well (%.1f %% vs %.1f %%)"
               % (label, other_picture.name, other_camera, 100 * other, 100 * d))
     return d
+
+
+def expect_camera(shot, picture, camera, label):
+    """Of the cameras up to 12 pixels (3 steps) away along either axis, the
+    screen fits picture at camera best."""
+    near = [(camera[0] + d, camera[1]) for d in range(-12, 13, 4)] + \
+        [(camera[0], camera[1] + d) for d in range(-12, 13, 4) if d]
+    scored = sorted((diff_fraction(shot, picture, excludes=(HERO_BOX, HUD_BOX), ref_at=(x, y), row_step=2), (x, y))
+                    for x, y in near if x >= 0 and y >= 0 and x + SCREEN_W <= picture.w and y + SCREEN_H <= picture.h)
+    fit = dict((c, d) for d, c in scored)[camera]
+    check(scored[0][1] == camera and (len(scored) == 1 or scored[1][0] > fit),
+          "%s: the screen fits camera %s best (%.2f %%), not %s (%.2f %%)"
+          % (label, scored[0][1], 100 * scored[0][0], camera, 100 * fit))
 
 
 def find_camera_x(shot, picture, camera_y, candidates):
@@ -749,11 +769,13 @@ def scenario_walk(s):
     s.hold_until("Down", "walking-down", view_condition(world, DOWN_TO_WALL), 6)
     down = s.shot("after-down")
     expect_world_view(down, world, DOWN_TO_WALL, "after walking down", wrong=[(world, (0, 0))])
+    expect_camera(down, world, DOWN_TO_WALL, "after walking down")
     row, _ = expect_hero(s, down, "Avatar.bmp", 8, "after walking down")
     check(row == 4, "the hero faces row %d after walking down, expected 4 (down)" % row)
     s.hold_until("Right", "walking-right", view_condition(world, RIGHT_TO_WALL), 8)
     right = s.shot("after-right")
     expect_world_view(right, world, RIGHT_TO_WALL, "after walking right", wrong=[(world, DOWN_TO_WALL)])
+    expect_camera(right, world, RIGHT_TO_WALL, "after walking right")
     row, _ = expect_hero(s, right, "Avatar.bmp", 8, "after walking right")
     check(row == 0, "the hero faces row %d after walking right, expected 0 (right)" % row)
     check(diff_fraction(right, start, excludes=(HERO_BOX, HUD_BOX)) > 0.05, "the view did not move")
@@ -802,6 +824,7 @@ def scenario_save_resume(s):
     s.start_game()
     back = resume(s)
     expect_world_view(back, world, DOWN_TO_WALL, "resumed", wrong=[(world, (0, 0))])
+    expect_camera(back, world, DOWN_TO_WALL, "resumed")
     expect_hero(s, back, "Avatar.bmp", 8, "resumed")
     os.remove(os.path.join(run_dir, "heroData.txt"))
     s.press("F1")
@@ -884,13 +907,31 @@ def scenario_heal_and_swing(s):
           % (bars(healed),))
 
     standing = expect_hero(s, first, "Avatar.bmp", 8, "before the swing")
+    walk_sheet, attack_sheet = s.picture("Avatar.bmp"), s.picture("avatar attacks.bmp")
+
+    def fits(shot):
+        """How well the best walking and the best attack frame of the
+        standing row fit the hero's place."""
+        walk = best_cell(shot, HERO_BOX[0], HERO_BOX[1], walk_sheet, 96, 96,
+                         [(standing[0], c) for c in range(8)])
+        attack = best_cell(shot, HERO_BOX[0], HERO_BOX[1], attack_sheet, 96, 96,
+                           [(standing[0], c) for c in range(13)])
+        return walk, attack
+
+    pressed = time.time()
     s.press("Return")
-    swing = s.shot("swinging")  # a swing lasts 92 ticks, about 0.9 s
-    row, _ = expect_hero(s, swing, "avatar attacks.bmp", 13, "during the swing")
-    check(row == standing[0], "the swing faces row %d, the hero stood facing row %d" % (row, standing[0]))
-    time.sleep(1.2)
+    time.sleep(max(0.0, pressed + 0.4 - time.time()))  # mid-swing: a swing lasts 92 ticks
+    swing = s.shot("swinging")
+    walk, attack = fits(swing)
+    check(attack[0] >= 0.8 and attack[0] > walk[0],
+          "during the swing the hero shows no attack frame: attack cell %s fits %.0f %%, walking cell %s %.0f %%"
+          % (attack[1], 100 * attack[0], walk[1], 100 * walk[0]))
+    time.sleep(max(0.0, pressed + 1.5 - time.time()))
     after = s.shot("after-swing")
-    expect_hero(s, after, "Avatar.bmp", 8, "after the swing", rows=[standing[0]])
+    walk, attack = fits(after)
+    check(walk[0] >= 0.8 and walk[0] > attack[0],
+          "after the swing the hero shows no walking frame: walking cell %s fits %.0f %%, attack cell %s %.0f %%"
+          % (walk[1], 100 * walk[0], attack[1], 100 * attack[0]))
     s.press("Escape")
     check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
 
