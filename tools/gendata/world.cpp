@@ -212,7 +212,7 @@ Col paintGrass(int x, int y)
     const float e = smooth(0.60f, 0.68f, earth + 0.08f * (mid - 0.5f));
     if (e > 0) {
         Col dirt = mix(hex(0x8C6E48), hex(0xA88A5E), valueNoise(x / 6.f, y / 6.f, 15));
-        if (hashUnit(x / 3, y / 3, 16) < 0.05f)
+        if (hashUnit(x / 3, y / 3, 16) < 0.02f)
             dirt = hex(0xC8BBA0); // pebbles
         c = mix(c, dirt, e);
     }
