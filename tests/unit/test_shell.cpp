@@ -563,3 +563,16 @@ TEST_F(TitleTest, EscapeEndsTheIterationWithQuit)
     closeRequested = false;
     EXPECT_EQ(iterate(false), TitleResult::stay);
 }
+
+TEST_F(TitleTest, F2MakesOneResumeAttemptPerPress)
+{
+    TempFolder folder;
+    EXPECT_EQ(iterate(false, true), TitleResult::stay); // no save yet: the box, then the menu
+    folder.write(saveFileName, "8\n4\n300\n196\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n");
+    for (int held = 0; held < 3; ++held)
+        EXPECT_EQ(iterate(false, true), TitleResult::stay); // still the same press
+    EXPECT_FALSE(state.resumedFromSave);
+    iterate(false);
+    EXPECT_EQ(iterate(false, true), TitleResult::ended); // a new press tries again
+    EXPECT_TRUE(state.resumedFromSave);
+}
