@@ -576,3 +576,34 @@ TEST_F(TitleTest, F2MakesOneResumeAttemptPerPress)
     EXPECT_EQ(iterate(false, true), TitleResult::ended); // a new press tries again
     EXPECT_TRUE(state.resumedFromSave);
 }
+
+TEST_F(HeroControlTest, OneTickComposesOneFrameAndCopiesItWhole)
+{
+    place(1500, 1200, 1300, 1000); // the hero on screen at (200, 200)
+    clear_to_color(dest, colour(1, 2, 3));
+    runTick();
+    for (int y = 0; y < 480; y += 37)
+        for (int x = 0; x < 640; x += 41)
+            ASSERT_EQ(getpixel(dest, x, y), getpixel(state.backBuffer, x, y)) << x << "," << y;
+    // The world at the camera, the hero over it, the HUD over everything.
+    EXPECT_EQ(getpixel(dest, 20, 400), getpixel(state.backdrop, 1320, 1400));
+    BITMAP *heroFrame = state.hero.walkFrames[state.hero.facing][state.hero.frame];
+    int shown = 0;
+    for (int y = 0; y < 96; y += 3)
+        for (int x = 0; x < 96; x += 3)
+            if (getpixel(heroFrame, x, y) != maskColour) {
+                EXPECT_EQ(getpixel(dest, 200 + x, 200 + y), getpixel(heroFrame, x, y));
+                ++shown;
+            }
+    EXPECT_GT(shown, 20);
+    EXPECT_EQ(getpixel(dest, 490, 15), getpixel(barFrame, 0, 0));
+}
+
+TEST_F(HeroControlTest, AViewPastThePictureEdgeKeepsThePreviousPixels)
+{
+    place(1500, 1200, 3000, 1000); // 440 columns of the view lie past the right edge
+    clear_to_color(state.backBuffer, colour(9, 8, 7));
+    runTick();
+    EXPECT_EQ(getpixel(dest, 100, 400), getpixel(state.backdrop, 3100, 1400));
+    EXPECT_EQ(getpixel(dest, 600, 400), colour(9, 8, 7));
+}
