@@ -87,10 +87,6 @@ class Image:
             rows.append(self.data[start:start + w * 3])
         return Image(w, h, b"".join(rows), "%s (%d, %d)" % (self.name, x, y))
 
-    def pixel(self, x, y):
-        i = (y * self.w + x) * 3
-        return tuple(self.data[i:i + 3])
-
 
 def load_picture(path):
     blob = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], check=True,
@@ -413,9 +409,9 @@ class Session:
         for number in range(50, 100):
             if not display_free(number):
                 continue
-            log = open(os.path.join(self.tmp, "xvfb.log"), "w")
-            proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H),
-                                     "-nolisten", "tcp", "-noreset"], stdout=log, stderr=log)
+            with open(os.path.join(self.tmp, "xvfb.log"), "w") as log:
+                proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H),
+                                         "-nolisten", "tcp", "-noreset"], stdout=log, stderr=log)
             deadline = time.time() + 10
             while time.time() < deadline and proc.poll() is None:
                 if subprocess.run(["xdpyinfo", "-display", ":%d" % number], stdout=subprocess.DEVNULL,
@@ -462,14 +458,14 @@ class Session:
         env.pop("XAUTHORITY", None)
         self.game_out = os.path.join(self.tmp, "game-%d.out" % self.runs)
         self.game_err = os.path.join(self.tmp, "game-%d.err" % self.runs)
-        self.game_proc = subprocess.Popen([self.game], cwd=self.run_dir, env=env,
-                                          stdout=open(self.game_out, "w"), stderr=open(self.game_err, "w"))
+        with open(self.game_out, "w") as out, open(self.game_err, "w") as err:
+            self.game_proc = subprocess.Popen([self.game], cwd=self.run_dir, env=env, stdout=out, stderr=err)
         if wait_title:
             self.wait_screen("title", lambda s: diff_fraction(s, self.picture("Main Menu.bmp")) < 0.01, 10)
             self.focus()
 
     def focus(self):
-        found = self.xdo("search", "--sync", "--name", "Jewelward", capture=True).split()
+        found = self.xdo("search", "--sync", "--name", "Jewelward").split()
         check(found, "no window named Jewelward")
         self.window = int(found[0])
         self.xdo("mousemove", str(SCREEN_W // 2), str(SCREEN_H // 2))
@@ -518,7 +514,7 @@ class Session:
         raise Failure("no xmessage box appeared within %s s" % timeout)
 
     # -- input
-    def xdo(self, *args, capture=False, tolerate=False):
+    def xdo(self, *args, tolerate=False):
         result = subprocess.run(["xdotool"] + list(args), env=dict(os.environ, DISPLAY=self.display),
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, universal_newlines=True)
         check(tolerate or result.returncode == 0, "xdotool %s failed: %s" % (" ".join(args), result.stderr))
