@@ -10,7 +10,7 @@ void failWithMessage(const char *text)
 {
     std::fprintf(stderr, "%s\n", text);
     std::fflush(stderr);
-    allegro_message("%s", text);
+    allegro_message("%s\n", text);
     std::exit(-1);
 }
 

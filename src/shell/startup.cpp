@@ -2,6 +2,7 @@
 
 #include "shell/startup.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -19,7 +20,14 @@ static void onCloseButton()
 
 void startUp()
 {
-    allegro_init();
+    // Without a system driver (no display at all) every later library call,
+    // even the desktop's colour depth, reads through a null driver: stop here.
+    if (allegro_init() != 0) {
+        char text[512];
+        std::snprintf(text, sizeof text, "Jewelward cannot start: %s",
+                      allegro_error[0] ? allegro_error : "no display could be opened.");
+        failWithMessage(text);
+    }
     const int depth = desktop_color_depth();
     set_color_depth(depth != 0 ? depth : 32);
 
