@@ -147,6 +147,7 @@ void backToTitle(HeadlessGame &game)
     s.cameraX = 0;
     s.cameraY = 0;
     s.enterReleased = true;
+    s.f2Released = true;
     replaceBackdrop(s, "Main Menu.bmp");
     clearMusicLog();
     closeRequested = false;
