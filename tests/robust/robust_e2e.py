@@ -1,0 +1,305 @@
+#!/usr/bin/env python3
+"""Robustness runs of the real jewelward binary under its own Xvfb.
+
+  robust_e2e.py data_fault ACTION FILE GAME DATA_DIR
+      ACTION: remove, truncate10, wrong_size (a valid 640 x 480 BMP), pcm24
+      (a 24-bit PCM WAV). The game must end with code 255 and name FILE both
+      on standard error and in its message box (an xmessage it starts under
+      X11, read from the child's command line and then closed).
+
+  robust_e2e.py kill_during_save GAME DATA_DIR SAVE_CHECK [KILLS]
+      The game resumes a save, F1 goes down in play, and the game is killed
+      with SIGKILL 0..300 ms later, KILLS times (50). After each kill
+      heroData.txt is either the previous file byte for byte or the game's
+      new save whole, and SAVE_CHECK (the game's own parser) accepts it.
+
+Only the Python standard library; the tools called are Xvfb, xdpyinfo,
+xdotool and import (ImageMagick).
+"""
+import os
+import random
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def children_of(pid):
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+            if int(stat[stat.rindex(")") + 2:].split()[1]) == pid:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    found.append((int(entry), [a.decode(errors="replace") for a in f.read().split(b"\0") if a]))
+        except (OSError, ValueError):
+            continue
+    return found
+
+
+class Display:
+    """An Xvfb of its own on the first free display from :60."""
+
+    def __init__(self, tmp):
+        for number in range(60, 100):
+            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+                continue
+            log = open(os.path.join(tmp, "xvfb-%d.log" % number), "w")
+            proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                                     "-noreset"], stdout=log, stderr=log)
+            log.close()
+            deadline = time.time() + 10
+            while time.time() < deadline and proc.poll() is None:
+                if subprocess.run(["xdpyinfo", "-display", ":%d" % number], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL).returncode == 0:
+                    self.proc, self.name = proc, ":%d" % number
+                    return
+                time.sleep(0.05)
+            if proc.poll() is None:
+                proc.kill()
+            proc.wait()
+        raise Failure("no Xvfb could be started on displays :60 to :99")
+
+    def close(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+    def xdo(self, *args):
+        subprocess.run(["xdotool"] + list(args), env=dict(os.environ, DISPLAY=self.name),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def screen(self):
+        """The screen as 640 x 480 RGB bytes, top row first."""
+        return subprocess.run(["import", "-display", self.name, "-window", "root", "-depth", "8", "rgb:-"],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+
+
+def bmp_rgb(path):
+    """A 24-bit bottom-up BMP as RGB bytes, top row first."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset, = struct.unpack_from("<I", data, 10)
+    w, h, bits = struct.unpack_from("<iiH", data, 18)[0], struct.unpack_from("<i", data, 22)[0], \
+        struct.unpack_from("<H", data, 28)[0]
+    check(bits == 24 and h > 0, "%s is not a 24-bit bottom-up BMP" % path)
+    row = (w * 3 + 3) // 4 * 4
+    out = bytearray()
+    for y in range(h - 1, -1, -1):
+        line = data[offset + y * row: offset + y * row + w * 3]
+        for x in range(0, w * 3, 3):
+            out += bytes((line[x + 2], line[x + 1], line[x]))
+    return bytes(out), w
+
+
+def differing(screen, picture, picture_w, step=97):
+    """The fraction of sampled screen pixels unlike the picture's top-left 640 x 480."""
+    if len(screen) != 640 * 480 * 3:
+        return 1.0
+    samples = bad = 0
+    for i in range(0, 640 * 480, step):
+        x, y = i % 640, i // 640
+        a = screen[i * 3: i * 3 + 3]
+        p = (y * picture_w + x) * 3
+        b = picture[p: p + 3]
+        samples += 1
+        bad += any(abs(a[k] - b[k]) > 8 for k in range(3))
+    return bad / samples
+
+
+def start_game(game, run_dir, display, tmp, tag):
+    home = os.path.join(tmp, "home")
+    os.makedirs(home, exist_ok=True)
+    with open(os.path.join(home, ".asoundrc"), "w") as f:
+        f.write("pcm.!default { type null }\n")
+    env = dict(os.environ, HOME=home, DISPLAY=display.name)
+    env.pop("XAUTHORITY", None)
+    out = open(os.path.join(tmp, "game-%s.out" % tag), "w")
+    err = open(os.path.join(tmp, "game-%s.err" % tag), "w")
+    proc = subprocess.Popen([game], cwd=run_dir, env=env, stdout=out, stderr=err)
+    out.close()
+    err.close()
+    return proc
+
+
+def kill_with_children(proc):
+    for pid, _ in children_of(proc.pid):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
+    if proc.poll() is None:
+        proc.kill()
+    proc.wait()
+
+
+# ---------------------------------------------------------------- broken data
+
+def bmp(w, h):
+    row = (w * 3 + 3) // 4 * 4
+    pixels = b"\x80" * (row * h)
+    return (b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) +
+            struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0) + pixels)
+
+
+def wav(fmt, channels, bits, rate=22050):
+    align = channels * bits // 8
+    data = b"\x00" * (rate * align)
+    return (b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " +
+            struct.pack("<IHHIIHH", 16, fmt, channels, rate, rate * align, align, bits) +
+            b"data" + struct.pack("<I", len(data)) + data)
+
+
+def break_file(path, action):
+    if action == "remove":
+        os.remove(path)
+    elif action == "truncate10":
+        os.truncate(path, 10)
+    elif action == "wrong_size":
+        with open(path, "wb") as f:
+            f.write(bmp(640, 480))
+    elif action == "pcm24":
+        with open(path, "wb") as f:
+            f.write(wav(1, 2, 24))
+    else:
+        raise Failure("unknown action %s" % action)
+
+
+def scenario_data_fault(action, file_name, game, data_dir, tmp):
+    run_dir = os.path.join(tmp, "run")
+    shutil.copytree(data_dir, run_dir, ignore=shutil.ignore_patterns(".stamp"))
+    break_file(os.path.join(run_dir, file_name), action)
+    display = Display(tmp)
+    proc = None
+    try:
+        proc = start_game(game, run_dir, display, tmp, "fault")
+        box_text = None
+        deadline = time.time() + 20
+        while time.time() < deadline and proc.poll() is None:
+            for pid, argv in children_of(proc.pid):
+                if argv and os.path.basename(argv[0]) == "xmessage":
+                    box_text = " ".join(argv[1:])
+                    os.kill(pid, signal.SIGTERM)
+            time.sleep(0.05)
+        check(proc.poll() is not None, "the game neither ended nor showed a message within 20 s")
+        code = proc.returncode
+        proc = None
+    finally:
+        if proc is not None:
+            kill_with_children(proc)
+        display.close()
+    with open(os.path.join(tmp, "game-fault.err"), errors="replace") as f:
+        err = f.read()
+    print("exit code %s; message box: %r" % (code, box_text))
+    check(code == 255, "with %s broken (%s) the game ended with %s, expected 255" % (file_name, action, code))
+    check('"%s"' % file_name in err, "standard error does not name %s: %r" % (file_name, err[-400:]))
+    if box_text is not None:
+        check(file_name in box_text, "the message box does not name %s: %r" % (file_name, box_text))
+
+
+# ---------------------------------------------------------------- killed while saving
+
+def scenario_kill_during_save(game, data_dir, save_check, kills, tmp):
+    run_dir = os.path.join(tmp, "run")
+    os.makedirs(run_dir)
+    for name in os.listdir(data_dir):
+        if not name.startswith("."):
+            os.symlink(os.path.join(data_dir, name), os.path.join(run_dir, name))
+    save_path = os.path.join(run_dir, "heroData.txt")
+    rng = random.Random(int(os.environ.get("JEWELWARD_KILL_SEED", "7")))
+    title, title_w = bmp_rgb(os.path.join(data_dir, "Main Menu.bmp"))
+    display = Display(tmp)
+    outcomes = {"previous": 0, "new": 0}
+    try:
+        for n in range(kills):
+            # Each round saves other values: experience n, so files differ.
+            values = [0, 0, 272, 192, 0, 1, 25, 25, 20, 20, n, 10, 0, 0, 0]
+            previous = (" ".join(str(v) for v in values) + "\n").encode()  # not the game's layout
+            new = "".join("%d\n" % v for v in values).encode()
+            with open(save_path, "wb") as f:
+                f.write(previous)
+            proc = start_game(game, run_dir, display, tmp, "kill")
+            try:
+                # The title picture on the screen, then F2 until it has gone (play).
+                deadline = time.time() + 20
+                while differing(display.screen(), title, title_w) > 0.01:
+                    check(proc.poll() is None, "round %d: the game ended with %s before play" % (n, proc.returncode))
+                    check(time.time() < deadline, "round %d: no title within 20 s" % n)
+                    time.sleep(0.05)
+                display.xdo("mousemove", "320", "240")
+                display.xdo("keydown", "F2")
+                time.sleep(0.08)
+                display.xdo("keyup", "F2")
+                while differing(display.screen(), title, title_w) < 0.5:
+                    check(proc.poll() is None, "round %d: the game ended with %s after F2" % (n, proc.returncode))
+                    check(time.time() < deadline, "round %d: the game did not leave the title after F2" % n)
+                    time.sleep(0.05)
+                display.xdo("keydown", "F1")
+                time.sleep(rng.uniform(0.0, 0.3))
+                proc.send_signal(signal.SIGKILL)
+                proc.wait()
+            finally:
+                display.xdo("keyup", "F1")
+                kill_with_children(proc)
+            with open(save_path, "rb") as f:
+                text = f.read()
+            if text == previous:
+                outcomes["previous"] += 1
+            elif text == new:
+                outcomes["new"] += 1
+            else:
+                raise Failure("round %d: heroData.txt is neither the previous nor the new save: %r" % (n, text))
+            parsed = subprocess.run([save_check, save_path], stdout=subprocess.PIPE, universal_newlines=True)
+            check(parsed.returncode == 0 and parsed.stdout.split() == [str(v) for v in values],
+                  "round %d: the game's parser reads %r" % (n, parsed.stdout))
+    finally:
+        display.close()
+    print("%d kills while F1 was held: previous file kept %d times, new save whole %d times" %
+          (kills, outcomes["previous"], outcomes["new"]))
+    check(outcomes["new"] > 0, "no round saved before the kill: F1 never reached the game in play")
+
+
+def main(argv):
+    argv = [a if not os.path.exists(a) else os.path.abspath(a) for a in argv]
+    tmp = tempfile.mkdtemp(prefix="jewelward-robust-e2e-")
+    try:
+        if argv[1] == "data_fault" and len(argv) == 6:
+            scenario_data_fault(argv[2], argv[3], argv[4], argv[5], tmp)
+        elif argv[1] == "kill_during_save" and len(argv) in (5, 6):
+            kills = int(argv[5]) if len(argv) == 6 else 50
+            scenario_kill_during_save(argv[2], argv[3], argv[4], kills, tmp)
+        else:
+            print(__doc__)
+            return 2
+    except Failure as failure:
+        print("FAILED: %s" % failure)
+        for entry in sorted(os.listdir(tmp)):
+            if entry.endswith((".err", ".out", ".log")):
+                with open(os.path.join(tmp, entry), errors="replace") as f:
+                    print("--- %s\n%s" % (entry, f.read()[-2000:]))
+        return 1
+    finally:
+        shutil.rmtree(tmp, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
