@@ -78,8 +78,10 @@ TEST_P(ExtremeSaves, ResumeAndPlay)
                                             std::chrono::steady_clock::now() - start).count());
     }
     applyReplayKeys(0);
-    // A hang detector, not a timing test: a tick is about 0.1 ms, 1 ms with sanitizers.
-    EXPECT_LT(slowestMs, 1000.0) << "a tick hung";
+    // A hang detector, not a timing test: a tick is about 0.1 ms (1 ms with
+    // sanitizers), and the slowest, an end picture's load, some 200 ms on an
+    // idle machine; the bound leaves room for a machine loaded many times over.
+    EXPECT_LT(slowestMs, 10000.0) << "a tick hung";
     RecordProperty("slowest_tick_ms", std::to_string(slowestMs));
     // What F1 wrote is a save the game reads back.
     bool saved = false;

@@ -42,28 +42,6 @@ uint16_t RandomPlayer::nextTick()
 
 namespace {
 
-std::string currentFolder()
-{
-    char here[4096];
-    return getcwd(here, sizeof here) ? std::string(here) : std::string(".");
-}
-
-void removeFolder(const std::string &folder)
-{
-    if (DIR *dir = opendir(folder.c_str())) {
-        while (dirent *entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name == "." || name == "..")
-                continue;
-            const std::string path = folder + "/" + name;
-            if (unlink(path.c_str()) != 0)
-                removeFolder(path); // a folder a test put in place of a file
-        }
-        closedir(dir);
-    }
-    rmdir(folder.c_str());
-}
-
 void destroyTable(BITMAP **table, int count)
 {
     for (int i = 0; i < count; ++i) {
@@ -74,38 +52,6 @@ void destroyTable(BITMAP **table, int count)
 }
 
 } // namespace
-
-LinkedDataFolder::LinkedDataFolder()
-{
-    startHeadless(); // the working directory is the data folder now
-    back_ = currentFolder();
-    // In memory where there is such a folder: a held F1 saves (and flushes) every tick.
-    char folderTemplate[] = "/dev/shm/jewelward-robust-XXXXXX";
-    if (access("/dev/shm", W_OK) != 0)
-        std::memcpy(folderTemplate, "/tmp/jewelward-robust-XXXXXX", sizeof "/tmp/jewelward-robust-XXXXXX");
-    const char *made = mkdtemp(folderTemplate);
-    if (!made) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    path_ = made;
-    for (int i = 0; i < dataFileRuleCount; ++i) {
-        const std::string name = dataFileRules[i].name;
-        if (symlink((back_ + "/" + name).c_str(), file(name).c_str()) != 0) {
-            std::perror("symlink");
-            std::abort();
-        }
-    }
-    if (chdir(path_.c_str()) != 0)
-        std::abort();
-}
-
-LinkedDataFolder::~LinkedDataFolder()
-{
-    if (chdir(back_.c_str()) != 0)
-        std::abort();
-    removeFolder(path_);
-}
 
 HeadlessGame &headlessGame()
 {

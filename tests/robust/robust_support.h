@@ -11,6 +11,7 @@
 #include <string>
 
 #include "persist/save_file.h"
+#include "headless.h"
 #include "shell/shell_state.h"
 
 // Holds a random combination of ENTER, F1, the arrows and right Shift (never
@@ -27,21 +28,6 @@ private:
     int f1Rarity_;
     uint16_t keys_ = 0;
     int left_ = 0;
-};
-
-// A fresh folder under /tmp with a link to every data file; the process works
-// inside it while the object lives, so saves land there.
-class LinkedDataFolder {
-public:
-    LinkedDataFolder();
-    ~LinkedDataFolder();
-    LinkedDataFolder(const LinkedDataFolder &) = delete;
-    LinkedDataFolder &operator=(const LinkedDataFolder &) = delete;
-    const std::string &path() const { return path_; }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_, back_;
 };
 
 // The game as main has it after start-up (steps 2..11, no sound), on a memory

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <allegro.h>
+#include <string>
 
 #include "shell/shell_state.h"
 
@@ -16,3 +17,25 @@ void resetWorld();
 
 // Holds no key down.
 void releaseAllKeys();
+
+// A fresh folder (in memory under /dev/shm where it can be, else under /tmp)
+// holding a link to every data file. The process works inside it while the
+// object lives, so saves land there and never touch the data folder.
+class LinkedDataFolder {
+public:
+    LinkedDataFolder();
+    ~LinkedDataFolder();
+    LinkedDataFolder(const LinkedDataFolder &) = delete;
+    LinkedDataFolder &operator=(const LinkedDataFolder &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+    void write(const std::string &name, const std::string &text) const;
+    bool read(const std::string &name, std::string &text) const;
+    bool exists(const std::string &name) const;
+
+private:
+    std::string path_, back_;
+};
+
+// Removes a folder and everything in it, folders included.
+void removeFolder(const std::string &folder);

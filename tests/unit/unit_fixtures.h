@@ -64,23 +64,8 @@ void giveDistinctFrames(Character &actor, BitmapPool &pool, int w, int h);
 int walkColour(int facing, int frame);
 int attackColour(int facing, int frame);
 
-// A fresh folder under /tmp holding links to every data file; the test runs
-// inside it and the data folder is the working directory again afterwards.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    const std::string &path() const { return path_; }
-    void write(const std::string &name, const std::string &text) const;
-    bool read(const std::string &name, std::string &text) const;
-    bool exists(const std::string &name) const;
-
-private:
-    std::string path_;
-    std::string back_;
-};
+// A fresh folder holding links to every data file, entered while it lives.
+using TempFolder = LinkedDataFolder;
 
 // Every test starts and ends with the program-wide world at its start values.
 class WorldTest : public ::testing::Test {
