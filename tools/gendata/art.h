@@ -59,6 +59,10 @@ float fractal(float x, float y, int octaves, uint32_t seed); // [0, 1]
 void fillDisc(Image &im, float cx, float cy, float r, Col c);
 void fillCapsule(Image &im, float x0, float y0, float x1, float y1, float r, Col c);
 void fillPolygon(Image &im, const std::vector<float> &xy, Col c); // even-odd, 4x4 samples
+// The share of pixel (x, y) inside a polygon of (x, y) pairs, from 4 x 4 samples, even-odd.
+float polygonCoverage(const std::vector<float> &xy, int x, int y);
+// The whole pixels a polygon's corners span.
+void polygonBounds(const std::vector<float> &xy, int &x0, int &y0, int &x1, int &y1);
 void verticalGradient(Image &im, int y0, int y1, Col top, Col bottom);
 
 // Files: 24-bit bottom-up BMP and 16-bit mono PCM WAV.

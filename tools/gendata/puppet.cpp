@@ -56,27 +56,11 @@ void SpriteCanvas::capsule(float x0, float y0, float x1, float y1, float r, Col 
 
 void SpriteCanvas::polygon(const std::vector<float> &xy, Col c)
 {
-    const size_t n = xy.size() / 2;
-    float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
-    for (size_t i = 0; i < n; ++i) {
-        minX = std::min(minX, xy[2 * i]), maxX = std::max(maxX, xy[2 * i]);
-        minY = std::min(minY, xy[2 * i + 1]), maxY = std::max(maxY, xy[2 * i + 1]);
-    }
-    for (int y = int(std::floor(minY)); y <= int(std::ceil(maxY)); ++y)
-        for (int x = int(std::floor(minX)); x <= int(std::ceil(maxX)); ++x) {
-            int inside = 0;
-            for (int s = 0; s < 16; ++s) {
-                const float sx = x + (s % 4 + 0.5f) / 4, sy = y + (s / 4 + 0.5f) / 4;
-                bool in = false;
-                for (size_t i = 0, j = n - 1; i < n; j = i++) {
-                    const float xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
-                    if ((yi > sy) != (yj > sy) && sx < (xj - xi) * (sy - yi) / (yj - yi) + xi)
-                        in = !in;
-                }
-                inside += in;
-            }
-            add(x, y, c, inside / 16.f, -3, -1e9f);
-        }
+    int x0, y0, x1, y1;
+    polygonBounds(xy, x0, y0, x1, y1);
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            add(x, y, c, polygonCoverage(xy, x, y), -3, -1e9f);
 }
 
 Image SpriteCanvas::finish(bool inkLines) const
