@@ -29,6 +29,9 @@ import tempfile
 import time
 import wave
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from xvfb import display_free, start_xvfb  # noqa: E402
+
 SCREEN_W, SCREEN_H = 640, 480
 HERO_BOX = (272, 192, 96, 96)      # the hero's sprite while the camera can follow
 HUD_BOX = (488, 13, 134, 55)       # life bar, magic bar and jewel icons
@@ -340,10 +343,6 @@ def children_of(pid):
     return found
 
 
-def display_free(number):
-    return not (os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number))
-
-
 def send_close_request(display, window):
     """A WM_DELETE_WINDOW ClientMessage to window, as a window manager sends
     when the close button is clicked."""
@@ -406,23 +405,10 @@ class Session:
 
     # -- set-up and tear-down
     def start_x(self):
-        for number in range(50, 100):
-            if not display_free(number):
-                continue
-            with open(os.path.join(self.tmp, "xvfb.log"), "w") as log:
-                proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H),
-                                         "-nolisten", "tcp", "-noreset"], stdout=log, stderr=log)
-            deadline = time.time() + 10
-            while time.time() < deadline and proc.poll() is None:
-                if subprocess.run(["xdpyinfo", "-display", ":%d" % number], stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL).returncode == 0:
-                    self.xvfb, self.display = proc, ":%d" % number
-                    return
-                time.sleep(0.05)
-            if proc.poll() is None:
-                proc.kill()
-            proc.wait()
-        raise Failure("no Xvfb could be started on displays :50 to :99")
+        try:
+            self.xvfb, self.display = start_xvfb(50, self.tmp, SCREEN_W, SCREEN_H)
+        except RuntimeError as error:
+            raise Failure(str(error))
 
     def data_copy(self):
         """A fresh copy of the data folder to run the game in."""

@@ -26,6 +26,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from xvfb import start_xvfb  # noqa: E402
+
 
 class Failure(Exception):
     pass
@@ -56,24 +59,10 @@ class Display:
     """An Xvfb of its own on the first free display from :60."""
 
     def __init__(self, tmp):
-        for number in range(60, 100):
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
-                continue
-            log = open(os.path.join(tmp, "xvfb-%d.log" % number), "w")
-            proc = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                                     "-noreset"], stdout=log, stderr=log)
-            log.close()
-            deadline = time.time() + 10
-            while time.time() < deadline and proc.poll() is None:
-                if subprocess.run(["xdpyinfo", "-display", ":%d" % number], stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL).returncode == 0:
-                    self.proc, self.name = proc, ":%d" % number
-                    return
-                time.sleep(0.05)
-            if proc.poll() is None:
-                proc.kill()
-            proc.wait()
-        raise Failure("no Xvfb could be started on displays :60 to :99")
+        try:
+            self.proc, self.name = start_xvfb(60, tmp)
+        except RuntimeError as error:
+            raise Failure(str(error))
 
     def close(self):
         self.proc.terminate()
