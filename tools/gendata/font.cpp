@@ -1,15 +1,20 @@
-// font.cpp - our own 5 x 7 pixel font, drawn scaled up with an outline and
-// a drop shadow.
+// font.cpp - our own 5 x 7 pixel font, with two more rows below the line for
+// the descenders of g, j, p, q and y, drawn scaled up with an outline and a
+// drop shadow.
 
+#include <algorithm>
 #include <cstring>
 
 #include "text.h"
 
 namespace {
 
+constexpr int lineRows = 7;       // capitals and digits stand on row 6
+constexpr int descenderRows = 2;  // rows 7 and 8; null rows are blank
+
 struct Glyph {
     char c;
-    const char *rows[7];
+    const char *rows[lineRows + descenderRows];
 };
 
 const Glyph glyphs[] = {
@@ -45,17 +50,17 @@ const Glyph glyphs[] = {
     {'d', {"....#", "....#", ".##.#", "#..##", "#...#", "#...#", ".####"}},
     {'e', {".....", ".....", ".###.", "#...#", "#####", "#....", ".###."}},
     {'f', {"..##.", ".#..#", ".#...", "###..", ".#...", ".#...", ".#..."}},
-    {'g', {".....", ".####", "#...#", "#...#", ".####", "....#", ".###."}},
+    {'g', {".....", ".....", ".####", "#...#", "#...#", "#...#", ".####", "....#", ".###."}},
     {'h', {"#....", "#....", "#.##.", "##..#", "#...#", "#...#", "#...#"}},
     {'i', {"..#..", ".....", ".##..", "..#..", "..#..", "..#..", ".###."}},
-    {'j', {"...#.", ".....", "..##.", "...#.", "...#.", "#..#.", ".##.."}},
+    {'j', {"...#.", ".....", "..##.", "...#.", "...#.", "...#.", "...#.", "#..#.", ".##.."}},
     {'k', {"#....", "#....", "#..#.", "#.#..", "##...", "#.#..", "#..#."}},
     {'l', {".##..", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."}},
     {'m', {".....", ".....", "##.#.", "#.#.#", "#.#.#", "#...#", "#...#"}},
     {'n', {".....", ".....", "#.##.", "##..#", "#...#", "#...#", "#...#"}},
     {'o', {".....", ".....", ".###.", "#...#", "#...#", "#...#", ".###."}},
-    {'p', {".....", ".....", "####.", "#...#", "####.", "#....", "#...."}},
-    {'q', {".....", ".....", ".##.#", "#..##", ".####", "....#", "....#"}},
+    {'p', {".....", ".....", "####.", "#...#", "#...#", "#...#", "####.", "#....", "#...."}},
+    {'q', {".....", ".....", ".####", "#...#", "#...#", "#...#", ".####", "....#", "....#"}},
     {'r', {".....", ".....", "#.##.", "##..#", "#....", "#....", "#...."}},
     {'s', {".....", ".....", ".###.", "#....", ".###.", "....#", "####."}},
     {'t', {".#...", ".#...", "###..", ".#...", ".#...", ".#..#", "..##."}},
@@ -63,7 +68,7 @@ const Glyph glyphs[] = {
     {'v', {".....", ".....", "#...#", "#...#", "#...#", ".#.#.", "..#.."}},
     {'w', {".....", ".....", "#...#", "#...#", "#.#.#", "#.#.#", ".#.#."}},
     {'x', {".....", ".....", "#...#", ".#.#.", "..#..", ".#.#.", "#...#"}},
-    {'y', {".....", ".....", "#...#", "#...#", ".####", "....#", ".###."}},
+    {'y', {".....", ".....", "#...#", "#...#", "#...#", "#...#", ".####", "....#", ".###."}},
     {'z', {".....", ".....", "#####", "...#.", "..#..", ".#...", "#####"}},
     {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
     {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
@@ -93,7 +98,7 @@ const Glyph *find(char c)
 
 bool on(const std::string &text, int scale, int x, int y)
 {
-    if (x < 0 || y < 0 || y >= 7 * scale)
+    if (x < 0 || y < 0 || y >= (lineRows + descenderRows) * scale)
         return false;
     const int advance = 6 * scale;
     const size_t i = size_t(x / advance);
@@ -103,7 +108,7 @@ bool on(const std::string &text, int scale, int x, int y)
     if (gx >= 5)
         return false;
     const Glyph *g = find(text[i]);
-    return g && g->rows[gy][gx] == '#';
+    return g && g->rows[gy] && g->rows[gy][gx] == '#';
 }
 
 } // namespace
@@ -112,13 +117,13 @@ int textWidth(const std::string &text, int scale) { return int(text.size()) * 6 
 
 void drawText(Image &im, int x0, int y0, const std::string &text, const TextStyle &s)
 {
-    const int scale = s.scale, w = textWidth(text, scale), h = 7 * scale;
+    const int scale = s.scale, w = textWidth(text, scale), h = lineRows * scale;
     const int pad = s.outline + s.shadow + 1;
-    for (int y = -pad; y < h + pad; ++y)
+    for (int y = -pad; y < h + descenderRows * scale + pad; ++y)
         for (int x = -pad; x < w + pad; ++x) {
             const int px = x0 + x, py = y0 + y;
             if (on(text, scale, x, y)) {
-                const float t = float(y) / float(h - 1);
+                const float t = std::min(1.f, float(y) / float(h - 1)); // descenders keep the bottom colour
                 Col c = mix(s.top, s.bottom, t);
                 if (y % scale == 0 && !on(text, scale, x, y - 1))
                     c = mix(c, hex(0xFFFFFF), 0.35f); // a lit upper edge
