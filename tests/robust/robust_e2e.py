@@ -2,8 +2,9 @@
 """Robustness runs of the real jewelward binary under its own Xvfb.
 
   robust_e2e.py data_fault ACTION FILE GAME DATA_DIR
-      ACTION: remove, truncate10, wrong_size (a valid 640 x 480 BMP), pcm24
-      (a 24-bit PCM WAV). The game must end with code 255 and name FILE both
+      ACTION: remove, truncate_half, truncate10, wrong (a readable BMP of a
+      size the game cannot use, a 24-bit WAV), or all; FILE a data file's
+      name or all. The game must end with code 255 and name FILE both
       on standard error and in its message box (an xmessage it starts under
       X11, read from the child's command line and then closed).
 
@@ -157,11 +158,26 @@ def wav(fmt, channels, bits, rate=22050):
             b"data" + struct.pack("<I", len(data)) + data)
 
 
+# Pictures the game only needs to be readable: any size from 1 x 1 will do.
+ANY_SIZE = {"slash.bmp", "jewel.bmp", "looking s0000.bmp", "villager1.bmp", "villager2.bmp", "villager3.bmp",
+            "villager4.bmp"}
+
+
 def break_file(path, action):
     if action == "remove":
         os.remove(path)
+    elif action == "truncate_half":
+        os.truncate(path, os.path.getsize(path) // 2)
     elif action == "truncate10":
         os.truncate(path, 10)
+    elif action == "wrong":  # readable, but not what the game can use
+        with open(path, "wb") as f:
+            if path.endswith(".wav"):
+                f.write(wav(1, 2, 24))
+            elif os.path.basename(path) in ANY_SIZE:
+                f.write(bmp(0, 0))
+            else:
+                f.write(bmp(1, 1))
     elif action == "wrong_size":
         with open(path, "wb") as f:
             f.write(bmp(640, 480))
@@ -172,15 +188,12 @@ def break_file(path, action):
         raise Failure("unknown action %s" % action)
 
 
-def scenario_data_fault(action, file_name, game, data_dir, tmp):
-    run_dir = os.path.join(tmp, "run")
-    shutil.copytree(data_dir, run_dir, ignore=shutil.ignore_patterns(".stamp"))
-    break_file(os.path.join(run_dir, file_name), action)
-    display = Display(tmp)
-    proc = None
+def run_broken(game, run_dir, display, tmp, tag):
+    """Runs the game in run_dir until it ends; returns its exit code, its
+    standard error and the text of any message box it raised (then closed)."""
+    proc = start_game(game, run_dir, display, tmp, tag)
+    box_text = None
     try:
-        proc = start_game(game, run_dir, display, tmp, "fault")
-        box_text = None
         deadline = time.time() + 20
         while time.time() < deadline and proc.poll() is None:
             for pid, argv in children_of(proc.pid):
@@ -194,14 +207,35 @@ def scenario_data_fault(action, file_name, game, data_dir, tmp):
     finally:
         if proc is not None:
             kill_with_children(proc)
+    with open(os.path.join(tmp, "game-%s.err" % tag), errors="replace") as f:
+        return code, f.read(), box_text
+
+
+def scenario_data_fault(action, file_name, game, data_dir, tmp):
+    """One file broken one way; "all" for either runs every file every way."""
+    run_dir = os.path.join(tmp, "run")
+    shutil.copytree(data_dir, run_dir, ignore=shutil.ignore_patterns(".stamp", "heroData.txt*"))
+    names = sorted(n for n in os.listdir(run_dir) if n.endswith((".bmp", ".wav"))) if file_name == "all" \
+        else [file_name]
+    actions = ["remove", "truncate_half", "truncate10", "wrong"] if action == "all" else [action]
+    display = Display(tmp)
+    failures = []
+    try:
+        for name in names:
+            for how in actions:
+                break_file(os.path.join(run_dir, name), how)
+                code, err, box_text = run_broken(game, run_dir, display, tmp, "fault")
+                shutil.copy2(os.path.join(data_dir, name), os.path.join(run_dir, name))
+                print("%-20s %-13s exit %s; message box: %r" % (name, how, code, box_text))
+                if code != 255:
+                    failures.append("%s %s: exit %s, expected 255" % (name, how, code))
+                if '"%s"' % name not in err:
+                    failures.append("%s %s: standard error does not name it: %r" % (name, how, err[-300:]))
+                if box_text is not None and name not in box_text:
+                    failures.append("%s %s: the message box does not name it: %r" % (name, how, box_text))
+    finally:
         display.close()
-    with open(os.path.join(tmp, "game-fault.err"), errors="replace") as f:
-        err = f.read()
-    print("exit code %s; message box: %r" % (code, box_text))
-    check(code == 255, "with %s broken (%s) the game ended with %s, expected 255" % (file_name, action, code))
-    check('"%s"' % file_name in err, "standard error does not name %s: %r" % (file_name, err[-400:]))
-    if box_text is not None:
-        check(file_name in box_text, "the message box does not name %s: %r" % (file_name, box_text))
+    check(not failures, "\n".join(failures))
 
 
 # ---------------------------------------------------------------- killed while saving
