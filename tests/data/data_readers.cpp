@@ -6,13 +6,17 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 uint32_t le32(const unsigned char *p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-uint16_t le16(const unsigned char *p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t le16(const unsigned char *p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 } // namespace
 

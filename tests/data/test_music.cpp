@@ -7,7 +7,8 @@
 
 #include "data_readers.h"
 
-namespace {
+namespace
+{
 
 const char *const tracks[4] = {"BGM_00009.wav", "BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav"};
 
@@ -44,7 +45,9 @@ Traits traits(const std::vector<double> &m, int rate)
 
 } // namespace
 
-class TrackTest : public ::testing::TestWithParam<const char *> {};
+class TrackTest : public ::testing::TestWithParam<const char *>
+{
+};
 
 TEST_P(TrackTest, LongLoudEnoughUnclippedAndSeamless)
 {
@@ -65,8 +68,8 @@ TEST_P(TrackTest, LongLoudEnoughUnclippedAndSeamless)
     // Wrapping from the last sample to the first is no bigger a step than
     // the music takes anyway.
     const double seam = std::fabs(m.back() - m.front());
-    std::printf("%s: %.1f s, peak %.0f, seam step %.0f, mean step %.0f\n", GetParam(), double(m.size()) / s.rate,
-                peak, seam, step);
+    std::printf("%s: %.1f s, peak %.0f, seam step %.0f, mean step %.0f\n", GetParam(),
+                double(m.size()) / s.rate, peak, seam, step);
     EXPECT_LE(seam, 3 * step) << GetParam();
 }
 
@@ -83,6 +86,7 @@ TEST(Music, FourDifferentPieces)
     auto apart = [](double a, double b) { return std::fabs(a - b) > 0.05 * std::max(a, b); };
     for (size_t i = 0; i < t.size(); ++i)
         for (size_t j = 0; j < i; ++j)
-            EXPECT_TRUE(apart(t[i].seconds, t[j].seconds) || apart(t[i].crossingsPerSecond, t[j].crossingsPerSecond))
+            EXPECT_TRUE(apart(t[i].seconds, t[j].seconds) ||
+                        apart(t[i].crossingsPerSecond, t[j].crossingsPerSecond))
                 << tracks[i] << " and " << tracks[j] << " have the same length and brightness";
 }

@@ -8,7 +8,8 @@
 #include "pages.h"
 #include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
 constexpr int viewW = 640, viewH = 480;
 
@@ -43,7 +44,9 @@ TEST(EndPictures, EveryViewHoldsOneWholeBox)
         ASSERT_GE(copyInside(a, viewH, endTileH, endBoxY, endBoxH, worldPixels), 0) << "view from y " << a;
 }
 
-class EndPictureTest : public ::testing::TestWithParam<const char *> {};
+class EndPictureTest : public ::testing::TestWithParam<const char *>
+{
+};
 
 TEST_P(EndPictureTest, TheBoxInEveryViewIsTheWholeMessage)
 {
@@ -59,8 +62,11 @@ TEST_P(EndPictureTest, TheBoxInEveryViewIsTheWholeMessage)
         }
     EXPECT_GT(light, 1500) << GetParam();
     // Views: the four corners, the middle and a spread of offsets.
-    std::vector<std::pair<int, int>> views = {{0, 0},       {worldPixels - viewW, 0}, {0, worldPixels - viewH},
-                                              {worldPixels - viewW, worldPixels - viewH}, {1280, 1360}};
+    std::vector<std::pair<int, int>> views = {{0, 0},
+                                              {worldPixels - viewW, 0},
+                                              {0, worldPixels - viewH},
+                                              {worldPixels - viewW, worldPixels - viewH},
+                                              {1280, 1360}};
     uint32_t seed = 12345;
     for (int k = 0; k < 40; ++k) {
         seed = seed * 1664525u + 1013904223u;

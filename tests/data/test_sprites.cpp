@@ -7,7 +7,8 @@
 
 #include "data_readers.h"
 
-namespace {
+namespace
+{
 
 // Far from the mask colour: an edge pixel anti-aliased against magenta would
 // be pinkish-purple, with red and blue both high and green low.
@@ -23,8 +24,8 @@ struct SheetCase {
 };
 
 const SheetCase sheets[] = {
-    {"Avatar.bmp", 96, 96, 8},          {"avatar attacks.bmp", 96, 96, 13}, {"Lizard.bmp", 90, 100, 8},
-    {"ogre.bmp", 96, 96, 8},            {"Bad guy.bmp", 96, 96, 8},         {"Bad guy attack.bmp", 96, 96, 13},
+    {"Avatar.bmp", 96, 96, 8}, {"avatar attacks.bmp", 96, 96, 13}, {"Lizard.bmp", 90, 100, 8},
+    {"ogre.bmp", 96, 96, 8},   {"Bad guy.bmp", 96, 96, 8},         {"Bad guy attack.bmp", 96, 96, 13},
 };
 
 bool sameCell(const Picture &p, int w, int h, int x0, int y0, int x1, int y1)
@@ -38,7 +39,9 @@ bool sameCell(const Picture &p, int w, int h, int x0, int y0, int x1, int y1)
 
 } // namespace
 
-class SheetTest : public ::testing::TestWithParam<SheetCase> {};
+class SheetTest : public ::testing::TestWithParam<SheetCase>
+{
+};
 
 TEST_P(SheetTest, EveryCellHoldsAFigureWithHardEdgesThatMoves)
 {
@@ -58,12 +61,14 @@ TEST_P(SheetTest, EveryCellHoldsAFigureWithHardEdgesThatMoves)
                         ++onEdge; // a figure cut by the cell's top or bottom
                 }
             EXPECT_GT(solid, 300) << s.name << " row " << row << " frame " << col << " is (nearly) empty";
-            EXPECT_EQ(fringe, 0) << s.name << " row " << row << " frame " << col << " has pixels near magenta";
+            EXPECT_EQ(fringe, 0) << s.name << " row " << row << " frame " << col
+                                 << " has pixels near magenta";
             EXPECT_EQ(onEdge, 0) << s.name << " row " << row << " frame " << col << " runs off the cell";
             if (col > 0) {
                 EXPECT_FALSE(sameCell(p, s.cellW, s.cellH, col * s.cellW, row * s.cellH, (col - 1) * s.cellW,
                                       row * s.cellH))
-                    << s.name << " row " << row << ": frames " << col - 1 << " and " << col << " are the same";
+                    << s.name << " row " << row << ": frames " << col - 1 << " and " << col
+                    << " are the same";
             }
         }
     // The eight facings are eight different pictures.
@@ -106,7 +111,8 @@ TEST(Sprites, HeroAttackReachesTheCellEdgeOnTheFacingSide)
 
 TEST(Sprites, VillagersShareOneSizeAndDiffer)
 {
-    const char *names[5] = {"looking s0000.bmp", "villager1.bmp", "villager2.bmp", "villager3.bmp", "villager4.bmp"};
+    const char *names[5] = {"looking s0000.bmp", "villager1.bmp", "villager2.bmp", "villager3.bmp",
+                            "villager4.bmp"};
     std::vector<Picture> v;
     for (const char *n : names)
         v.push_back(readPicture(n));
@@ -158,7 +164,9 @@ TEST(Sprites, SlashIsBrightAndHardEdged)
     EXPECT_GT(bright, s.w * s.h / 40);
 }
 
-class BarTest : public ::testing::TestWithParam<const char *> {};
+class BarTest : public ::testing::TestWithParam<const char *>
+{
+};
 
 TEST_P(BarTest, FrameIsClearInsideAndPipsFillItExactly)
 {

@@ -9,7 +9,8 @@
 #include "data_readers.h"
 #include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
 struct CellLook {
     float lum, sat, hue; // mean colour of the cell's central 16 x 16 pixels
@@ -67,13 +68,14 @@ TEST(WorldMap, CellsReadAsTheHeroGridSays)
             }
             (free ? freeWrong : blockedWrong) += 1;
             if (freeWrong + blockedWrong <= 20)
-                std::printf("cell (%d, %d) %s: lum %.0f sat %.2f hue %.0f\n", r, c, free ? "free" : "blocked", l.lum,
-                            l.sat, l.hue);
+                std::printf("cell (%d, %d) %s: lum %.0f sat %.2f hue %.0f\n", r, c, free ? "free" : "blocked",
+                            l.lum, l.sat, l.hue);
         }
     const double share = agree / double(gridRows * gridColumns);
-    std::printf("world map: %d of %d cells agree with heroGrid (%.2f %%); %d free cells look blocked, %d blocked "
-                "cells look free\n",
-                agree, gridRows * gridColumns, share * 100, freeWrong, blockedWrong);
+    std::printf(
+        "world map: %d of %d cells agree with heroGrid (%.2f %%); %d free cells look blocked, %d blocked "
+        "cells look free\n",
+        agree, gridRows * gridColumns, share * 100, freeWrong, blockedWrong);
     EXPECT_GE(share, 0.99);
 }
 
@@ -115,6 +117,7 @@ TEST(WorldMap, NoSeamAlongTheCellGrid)
             }
         }
     ASSERT_GT(borderCount, 1000);
-    std::printf("mean step across cell borders %.2f, inside cells %.2f\n", border / borderCount, inner / innerCount);
+    std::printf("mean step across cell borders %.2f, inside cells %.2f\n", border / borderCount,
+                inner / innerCount);
     EXPECT_LT(border / borderCount, 1.25 * inner / innerCount);
 }

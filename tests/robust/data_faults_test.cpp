@@ -13,9 +13,21 @@
 #include "robust_support.h"
 #include "shell/data_check.h"
 
-namespace {
+namespace
+{
 
-enum class Fault { removed, halfLength, tenBytes, tooNarrow, tooShort, otherSize, noPixels, pcm24, floatFormat, notWav };
+enum class Fault {
+    removed,
+    halfLength,
+    tenBytes,
+    tooNarrow,
+    tooShort,
+    otherSize,
+    noPixels,
+    pcm24,
+    floatFormat,
+    notWav
+};
 
 const char *faultName(Fault f)
 {
@@ -101,7 +113,8 @@ TEST(DataFaults, EveryBrokenFileIsNamedAndNoOther)
                 const std::string report = checkDataFiles(folder.path());
                 const std::string head = std::string("\"") + rule.name + "\" ";
                 EXPECT_EQ(report.compare(0, head.size(), head), 0) << report;
-                EXPECT_EQ(report.find('\n'), report.size() - 1) << "more than the one file named:\n" << report;
+                EXPECT_EQ(report.find('\n'), report.size() - 1) << "more than the one file named:\n"
+                                                                << report;
             }
             writeWholeFile(path, good);
             ASSERT_EQ(checkDataFile(folder.path(), rule), "");

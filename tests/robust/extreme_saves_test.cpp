@@ -17,19 +17,21 @@
 #include "robust_support.h"
 #include "shell/game_loop.h"
 
-namespace {
+namespace
+{
 
 const int32_t newGameValues[saveValueCount] = {0, 0, 272, 192, 0, 1, 25, 25, 20, 20, 0, 10, 0, 0, 0};
 const int32_t extremes[] = {INT32_MIN, INT32_MAX, 0, -1};
 constexpr int extremeCount = 4;
 
 struct Case {
-    int line;  // 0..14
+    int line; // 0..14
     int32_t value;
 };
 
-class ExtremeSaves : public ::testing::TestWithParam<int> {
-protected:
+class ExtremeSaves : public ::testing::TestWithParam<int>
+{
+  protected:
     LinkedDataFolder folder;
     HeadlessGame &game = headlessGame();
 };
@@ -74,8 +76,9 @@ TEST_P(ExtremeSaves, ResumeAndPlay)
         player.nextTick();
         const auto start = std::chrono::steady_clock::now();
         runTick(s, game.saves, game.screen);
-        slowestMs = std::max(slowestMs, std::chrono::duration<double, std::milli>(
-                                            std::chrono::steady_clock::now() - start).count());
+        slowestMs = std::max(
+            slowestMs,
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     applyReplayKeys(0);
     // A hang detector, not a timing test: a tick is about 0.1 ms (1 ms with
@@ -90,5 +93,5 @@ TEST_P(ExtremeSaves, ResumeAndPlay)
     EXPECT_TRUE(saved && parseSaveText(after.data(), after.size(), back)) << after;
 }
 
-INSTANTIATE_TEST_SUITE_P(EachLineAtEachLimit, ExtremeSaves, ::testing::Range(0, saveValueCount * extremeCount),
+INSTANTIATE_TEST_SUITE_P(EachLineAtEachLimit, ExtremeSaves, ::testing::Range(0, saveValueCount *extremeCount),
                          caseName);

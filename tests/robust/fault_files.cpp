@@ -2,7 +2,8 @@
 
 #include "fault_files.h"
 
-namespace {
+namespace
+{
 
 void put16(std::string &s, uint32_t v)
 {
@@ -24,13 +25,13 @@ std::string bmpFile(int32_t w, int32_t h)
     std::string s = "BM";
     put32(s, 54 + pixels);
     put32(s, 0);
-    put32(s, 54);    // pixel data offset
-    put32(s, 40);    // BITMAPINFOHEADER
+    put32(s, 54); // pixel data offset
+    put32(s, 40); // BITMAPINFOHEADER
     put32(s, uint32_t(w));
     put32(s, uint32_t(h));
-    put16(s, 1);     // planes
-    put16(s, 24);    // bits per pixel
-    put32(s, 0);     // no compression
+    put16(s, 1);  // planes
+    put16(s, 24); // bits per pixel
+    put32(s, 0);  // no compression
     put32(s, pixels);
     put32(s, 2835);
     put32(s, 2835);

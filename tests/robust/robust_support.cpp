@@ -40,7 +40,8 @@ uint16_t RandomPlayer::nextTick()
     return keys_;
 }
 
-namespace {
+namespace
+{
 
 void destroyTable(BITMAP **table, int count)
 {

@@ -10,20 +10,21 @@
 #include <random>
 #include <string>
 
-#include "persist/save_file.h"
 #include "headless.h"
+#include "persist/save_file.h"
 #include "shell/shell_state.h"
 
 // Holds a random combination of ENTER, F1, the arrows and right Shift (never
 // ESC) for 1..200 ticks, then draws the next one. The same seed gives the same
 // keys. F1 is held in about one span of `f1Rarity` so that saves stay rare.
-class RandomPlayer {
-public:
+class RandomPlayer
+{
+  public:
     explicit RandomPlayer(uint32_t seed, int f1Rarity = 200) : rng_(seed), f1Rarity_(f1Rarity) {}
     // Writes key[] for the next tick; returns the replay key bits held.
     uint16_t nextTick();
 
-private:
+  private:
     std::mt19937 rng_;
     int f1Rarity_;
     uint16_t keys_ = 0;

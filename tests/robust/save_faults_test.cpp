@@ -20,13 +20,15 @@
 #include "robust_support.h"
 #include "shell/game_loop.h"
 
-namespace {
+namespace
+{
 
 // Not the game's own layout (one value per line), so a new save is told apart.
 const std::string previousSave = "0 0 272 192 0  1 25 25 20 20  7 10  0 1 0\n";
 
-class SaveFaults : public ::testing::Test {
-protected:
+class SaveFaults : public ::testing::Test
+{
+  protected:
     LinkedDataFolder folder;
     HeadlessGame &game = headlessGame();
 

@@ -26,7 +26,8 @@
 #include "shell/game_loop.h"
 #include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
 uint32_t seed = 20240601;
 #ifdef __SANITIZE_ADDRESS__
@@ -40,7 +41,8 @@ bool verbose = std::getenv("SOAK_VERBOSE") != nullptr;
 
 [[noreturn]] void fail(const char *what)
 {
-    std::fprintf(stderr, "SOAK FAILURE at tick %" PRId64 ": %s\n  replay with: robust_soak --seed %" PRIu32
+    std::fprintf(stderr,
+                 "SOAK FAILURE at tick %" PRId64 ": %s\n  replay with: robust_soak --seed %" PRIu32
                  " --ticks %" PRId64 " --episode %" PRId64 "\n",
                  tickNow, what, seed, totalTicks, episodeTicks);
     std::exit(1);
@@ -170,12 +172,14 @@ int main(int argc, char **argv)
                             residentKiB());
         }
         const uint16_t keys = player.nextTick();
-        const bool endTestDue = heroStats.life < 1 && !s.hero.attacking; // contact may lower life after the test
+        const bool endTestDue =
+            heroStats.life < 1 && !s.hero.attacking;         // contact may lower life after the test
         const bool saving = (keys & 4) && !s.hero.attacking; // F1 acts in ticks without a swing
         const auto t0 = std::chrono::steady_clock::now();
         runTick(s, game.saves, game.screen);
-        maxTickMs = std::max(maxTickMs, std::chrono::duration<double, std::milli>(
-                                            std::chrono::steady_clock::now() - t0).count());
+        maxTickMs = std::max(
+            maxTickMs,
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
         saves += saving;
 
         // Rules that hold whatever the keys.
@@ -194,7 +198,8 @@ int main(int argc, char **argv)
         check(s.backdrop && s.backdrop->w == worldPixels && s.backdrop->h == worldPixels,
               "the backdrop is not a world-sized picture");
         if (endTestDue)
-            check(backdropIs(s, "gameover.bmp") || backdropIs(s, "Victory.bmp"), "life below 1 but no end picture");
+            check(backdropIs(s, "gameover.bmp") || backdropIs(s, "Victory.bmp"),
+                  "life below 1 but no end picture");
         lastBossLife = bossLife;
         lastExperience = st.experience;
 
@@ -209,8 +214,8 @@ int main(int argc, char **argv)
     std::printf("soak seed %" PRIu32 ": %" PRId64 " ticks in %" PRId64 " episodes, %.1f s, %.0f ticks/s, "
                 "slowest tick %.2f ms\n",
                 seed, totalTicks, episodes, seconds, totalTicks / seconds, maxTickMs);
-    std::printf("resident memory: %ld KiB after %" PRId64 " ticks, %ld KiB at the end (%+ld KiB)\n", baselineKiB,
-                baselineTick, endKiB, endKiB - baselineKiB);
+    std::printf("resident memory: %ld KiB after %" PRId64 " ticks, %ld KiB at the end (%+ld KiB)\n",
+                baselineKiB, baselineTick, endKiB, endKiB - baselineKiB);
     std::printf("ticks on the game-over picture %" PRId64 ", on the victory picture %" PRId64
                 ", ticks with a save %" PRId64 "\n",
                 gameOverTicks, victoryTicks, saves);
@@ -223,6 +228,7 @@ int main(int argc, char **argv)
 #endif
     check(gameOverTicks > 0, "the game-over picture was never shown");
     check(victoryTicks > 0, "the victory picture was never shown");
-    check(maxTickMs < 10000, "a tick took more than ten seconds: a hang"); // end-picture loads take ~200 ms idle
+    check(maxTickMs < 10000,
+          "a tick took more than ten seconds: a hang"); // end-picture loads take ~200 ms idle
     return 0;
 }

@@ -58,7 +58,8 @@ void releaseAllKeys()
         key[i] = 0;
 }
 
-namespace {
+namespace
+{
 
 std::string currentFolder()
 {

@@ -21,8 +21,9 @@ void releaseAllKeys();
 // A fresh folder (in memory under /dev/shm where it can be, else under /tmp)
 // holding a link to every data file. The process works inside it while the
 // object lives, so saves land there and never touch the data folder.
-class LinkedDataFolder {
-public:
+class LinkedDataFolder
+{
+  public:
     LinkedDataFolder();
     ~LinkedDataFolder();
     LinkedDataFolder(const LinkedDataFolder &) = delete;
@@ -33,7 +34,7 @@ public:
     bool read(const std::string &name, std::string &text) const;
     bool exists(const std::string &name) const;
 
-private:
+  private:
     std::string path_, back_;
 };
 

@@ -13,10 +13,12 @@
 #include "unit_fixtures.h"
 #include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
-class RosterTest : public WorldTest {
-protected:
+class RosterTest : public WorldTest
+{
+  protected:
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -200,7 +202,8 @@ TEST_F(RosterTest, PlacementDrawsXThenYUntilTheTopLeftCellIsFree)
 
 // --- wandering -------------------------------------------------------------
 
-namespace {
+namespace
+{
 
 // An actor where all four wandering probes find free cells (the boss's place).
 Character openActor()
@@ -215,7 +218,9 @@ Character openActor()
 
 } // namespace
 
-class WanderTest : public WorldTest {};
+class WanderTest : public WorldTest
+{
+};
 
 TEST_F(WanderTest, OneTickForOneActor)
 {
@@ -347,8 +352,9 @@ TEST_F(WanderTest, EveryEnemyAndTheBossWander)
 
 // --- drawing and culling ---------------------------------------------------
 
-class DrawActorsTest : public WorldTest {
-protected:
+class DrawActorsTest : public WorldTest
+{
+  protected:
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -382,8 +388,8 @@ TEST_F(DrawActorsTest, NearViewEdgesAreInclusive)
         int32_t x, y;
         bool near;
     } cases[] = {
-        {904, 700, true},  {903, 700, false}, {1640, 700, true}, {1641, 700, false},
-        {1200, 400, true}, {1200, 399, false}, {1200, 980, true}, {1200, 981, false},
+        {904, 700, true},        {903, 700, false},       {1640, 700, true},        {1641, 700, false},
+        {1200, 400, true},       {1200, 399, false},      {1200, 980, true},        {1200, 981, false},
         {INT32_MAX, 700, false}, {INT32_MIN, 700, false}, {1200, INT32_MIN, false},
     };
     for (const Case &c : cases) {
@@ -474,7 +480,7 @@ TEST_F(DrawActorsTest, LaterDrawsCoverEarlierOnes)
     // Everyone on one spot: lizard 0, lizard 1, ogre 0, boss, villager, jewel.
     // Each is one pixel smaller than the one before, so the picture shows a
     // ring of every layer that lies under the next.
-    const int fills[] = {colour(10, 0, 0), colour(20, 0, 0), colour(0, 30, 0),
+    const int fills[] = {colour(10, 0, 0), colour(20, 0, 0),  colour(0, 30, 0),
                          colour(0, 0, 40), colour(50, 50, 0), colour(0, 60, 60)};
     Character *layers[] = {&lizards[0], &lizards[1], &ogres[0], &boss, &villagers[4], &jewels[2]};
     for (int i = 0; i < 6; ++i) {

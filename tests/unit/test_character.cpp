@@ -10,10 +10,12 @@
 #include "sprites/sheet.h"
 #include "unit_fixtures.h"
 
-namespace {
+namespace
+{
 
-class CharacterTest : public WorldTest {
-protected:
+class CharacterTest : public WorldTest
+{
+  protected:
     Character actor;
 };
 
@@ -191,9 +193,9 @@ TEST_F(CharacterTest, DrawPicksTheAttackOrWalkingFrame)
         int32_t facing, frame;
         int expected;
     } cases[] = {
-        {false, faceRight, 0, walkColour(0, 0)},   {false, faceLeft, 7, walkColour(7, 7)},
+        {false, faceRight, 0, walkColour(0, 0)},     {false, faceLeft, 7, walkColour(7, 7)},
         {false, faceDownRight, 3, walkColour(5, 3)}, {true, faceUp, 0, attackColour(1, 0)},
-        {true, faceLeft, 12, attackColour(7, 12)}, {true, faceDownLeft, 9, attackColour(6, 9)},
+        {true, faceLeft, 12, attackColour(7, 12)},   {true, faceDownLeft, 9, attackColour(6, 9)},
     };
     for (const Case &c : cases) {
         clear_to_color(dest, 0);
@@ -282,7 +284,8 @@ TEST_F(CharacterTest, FramesOutsideTheTablesAndEmptyEntriesDrawNothing)
 
 // --- cutting sheets -------------------------------------------------------
 
-namespace {
+namespace
+{
 
 int cellColour(int row, int column)
 {
@@ -332,12 +335,12 @@ TEST_F(CharacterTest, CutCellFindsCellsInReadingOrder)
         BITMAP *sheet;
         int w, h, ox, oy, columns, index, row, column;
     } cases[] = {
-        {walking, 5, 4, 0, 0, 8, 0, 0, 0},   // cell 0 at the origin
-        {walking, 5, 4, 0, 0, 8, 8, 1, 0},   // cell `columns`: first of the second row
-        {walking, 5, 4, 0, 0, 8, 63, 7, 7},  // the last walking frame facing left
+        {walking, 5, 4, 0, 0, 8, 0, 0, 0},    // cell 0 at the origin
+        {walking, 5, 4, 0, 0, 8, 8, 1, 0},    // cell `columns`: first of the second row
+        {walking, 5, 4, 0, 0, 8, 63, 7, 7},   // the last walking frame facing left
         {attack, 3, 6, 0, 0, 13, 103, 7, 12}, // the last attack frame facing left
         {attack, 3, 6, 0, 0, 13, 14, 1, 1},
-        {offset, 4, 4, 7, 2, 3, 5, 1, 2},     // from an origin inside the sheet
+        {offset, 4, 4, 7, 2, 3, 5, 1, 2}, // from an origin inside the sheet
     };
     for (const Case &c : cases) {
         SCOPED_TRACE("cell " + std::to_string(c.index));

@@ -15,9 +15,12 @@
 #include "shell/music.h"
 #include "unit_fixtures.h"
 
-namespace {
+namespace
+{
 
-class StatsTest : public WorldTest {};
+class StatsTest : public WorldTest
+{
+};
 
 } // namespace
 
@@ -32,9 +35,9 @@ TEST_F(StatsTest, Heal)
         {25, 25, 20, 25, 20}, // full life: nothing
         {10, 25, 1, 10, 1},   // not enough magic: nothing
         {10, 25, 0, 10, 0},
-        {30, 25, 4, 25, 2},   // above the maximum (a resumed game): down to it, for 2
-        {-3, 25, 2, 3, 0},    // 3.25 truncated
-        {-5, 6, 2, -3, 0},    // -3.5 truncated toward zero, not down
+        {30, 25, 4, 25, 2}, // above the maximum (a resumed game): down to it, for 2
+        {-3, 25, 2, 3, 0},  // 3.25 truncated
+        {-5, 6, 2, -3, 0},  // -3.5 truncated toward zero, not down
         {1, 25, 20, 7, 18},
         {INT32_MAX - 1, INT32_MAX, 2, INT32_MAX, 0},
         {INT32_MIN, INT32_MAX, 2, -1610612736, 0}, // no overflow on the way
@@ -107,10 +110,19 @@ TEST_F(StatsTest, BossDamageGrowsWithTheLevel)
     struct Case {
         int32_t life, level, expected;
     } cases[] = {
-        {200, 1, 197}, {200, 2, 197}, {200, 3, 196}, {200, 4, 196}, {200, 5, 195},
-        {2, 1, 0},     {1, 1, -1},    {-1, 1, -3},   {0, 2, -3},
-        {INT32_MIN, 1, INT32_MIN},          {INT32_MIN, INT32_MAX, INT32_MIN},
-        {INT32_MAX, INT32_MIN, INT32_MAX},  {INT32_MAX, 1, INT32_MAX - 3},
+        {200, 1, 197},
+        {200, 2, 197},
+        {200, 3, 196},
+        {200, 4, 196},
+        {200, 5, 195},
+        {2, 1, 0},
+        {1, 1, -1},
+        {-1, 1, -3},
+        {0, 2, -3},
+        {INT32_MIN, 1, INT32_MIN},
+        {INT32_MIN, INT32_MAX, INT32_MIN},
+        {INT32_MAX, INT32_MIN, INT32_MAX},
+        {INT32_MAX, 1, INT32_MAX - 3},
     };
     for (const Case &c : cases)
         EXPECT_EQ(bossLifeAfterSwing(c.life, c.level), c.expected) << c.life << " at level " << c.level;
@@ -118,10 +130,12 @@ TEST_F(StatsTest, BossDamageGrowsWithTheLevel)
 
 // --- the HUD ---------------------------------------------------------------
 
-namespace {
+namespace
+{
 
-class HudTest : public WorldTest {
-protected:
+class HudTest : public WorldTest
+{
+  protected:
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -237,11 +251,11 @@ TEST(HitRect, EachFacingReachesItsWay)
         int32_t facing;
         Rect expected; // top, bottom, left, right
     } cases[] = {
-        {faceRight, {200, 296, 100, 248}},     {faceUp, {148, 296, 100, 196}},
-        {faceUpRight, {164, 296, 100, 232}},   {faceUpLeft, {164, 296, 64, 196}},
-        {faceDown, {200, 348, 100, 196}},      {faceDownRight, {200, 332, 100, 232}},
-        {faceDownLeft, {200, 332, 64, 196}},   {faceLeft, {200, 296, 48, 196}},
-        {8, {200, 296, 100, 196}},             {-1, {200, 296, 100, 196}},
+        {faceRight, {200, 296, 100, 248}},   {faceUp, {148, 296, 100, 196}},
+        {faceUpRight, {164, 296, 100, 232}}, {faceUpLeft, {164, 296, 64, 196}},
+        {faceDown, {200, 348, 100, 196}},    {faceDownRight, {200, 332, 100, 232}},
+        {faceDownLeft, {200, 332, 64, 196}}, {faceLeft, {200, 296, 48, 196}},
+        {8, {200, 296, 100, 196}},           {-1, {200, 296, 100, 196}},
     };
     for (const Case &c : cases) {
         const Rect r = hitRect(c.facing, 100, 200, 96, 96);
@@ -266,10 +280,12 @@ TEST(HitRect, PointInRectIsStrict)
     EXPECT_FALSE(pointInRect(5, 5, 0, 10, 5, 5)); // an empty rectangle
 }
 
-namespace {
+namespace
+{
 
-class AttackTest : public WorldTest {
-protected:
+class AttackTest : public WorldTest
+{
+  protected:
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -368,10 +384,12 @@ TEST_F(AttackTest, EverySwingAtNoLifeRestartsTheBossDeath)
 
 // --- the death sequence ----------------------------------------------------
 
-namespace {
+namespace
+{
 
-class DyingTest : public AttackTest {
-protected:
+class DyingTest : public AttackTest
+{
+  protected:
     void SetUp() override
     {
         AttackTest::SetUp();
@@ -422,7 +440,9 @@ TEST_F(DyingTest, SlashWindowsAndAwards)
         dress(enemy, bodyFill);
         for (int t = 1; t <= 30; ++t) {
             const int seen = tickAndLook(t == 1, 0, 140, 150);
-            const int expected = t > 24 ? background : t >= c.slashFrom && t <= c.slashTo ? slashFill : bodyFill;
+            const int expected = t > 24                               ? background
+                                 : t >= c.slashFrom && t <= c.slashTo ? slashFill
+                                                                      : bodyFill;
             EXPECT_EQ(seen, expected) << "tick " << t;
             EXPECT_EQ(heroStats.experience, t >= 24 ? c.award : 0) << "tick " << t;
             EXPECT_EQ(enemy.dying, t < 24) << "tick " << t;
@@ -466,7 +486,7 @@ TEST_F(DyingTest, AnActorOutOfViewWaitsAndEndsWhenSeen)
     EXPECT_FALSE(ogres[0].dying);
     EXPECT_EQ(heroStats.experience, 2 + 4);
     EXPECT_EQ(getpixel(view, 170, 150), bodyFill); // the lizard once, without the slash
-    EXPECT_EQ(getpixel(view, 60, 150), slashFill);  // the ogre once, with it
+    EXPECT_EQ(getpixel(view, 60, 150), slashFill); // the ogre once, with it
     clear_to_color(view, background);
     updateDying(0, 0, view);
     EXPECT_EQ(getpixel(view, 170, 150), background);

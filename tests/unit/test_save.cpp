@@ -15,13 +15,15 @@
 #include "shell/music.h"
 #include "unit_fixtures.h"
 
-namespace {
+namespace
+{
 
 const std::string newGameFile = "0\n0\n272\n192\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n";
 
 // Every save test runs in its own folder (entered before the hero is cut).
-class SaveTest : public PlayTest {
-protected:
+class SaveTest : public PlayTest
+{
+  protected:
     TempFolder folder;
 
     // The title's state before a resume: stage 0 and the menu picture.

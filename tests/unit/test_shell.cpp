@@ -17,10 +17,12 @@
 #include "unit_fixtures.h"
 #include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
-class HeroControlTest : public PlayTest {
-protected:
+class HeroControlTest : public PlayTest
+{
+  protected:
     void place(int32_t x, int32_t y, int32_t camX = 1000, int32_t camY = 1000)
     {
         state.hero.x = x;
@@ -355,10 +357,12 @@ TEST_F(HeroControlTest, F1SavesWithThisTicksStep)
 
 // --- contact and jewels without the loop -------------------------------------
 
-namespace {
+namespace
+{
 
-class ContactTest : public WorldTest {
-protected:
+class ContactTest : public WorldTest
+{
+  protected:
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -467,8 +471,8 @@ TEST_F(ContactTest, VictoryNeedsThreeJewelsAndABeatenBoss)
     const struct {
         int32_t jewels, bossLife;
         bool victory;
-    } cases[] = {{3, 0, true}, {3, -100, true}, {3, INT32_MIN, true}, {3, 1, false},
-                 {2, 0, false}, {0, -5, false}, {4, 0, false}};
+    } cases[] = {{3, 0, true},  {3, -100, true}, {3, INT32_MIN, true}, {3, 1, false},
+                 {2, 0, false}, {0, -5, false},  {4, 0, false}};
     for (const auto &c : cases) {
         heroStats.jewelCount = c.jewels;
         bossLife = c.bossLife;
@@ -478,10 +482,12 @@ TEST_F(ContactTest, VictoryNeedsThreeJewelsAndABeatenBoss)
 
 // --- the title ---------------------------------------------------------------
 
-namespace {
+namespace
+{
 
-class TitleTest : public PlayTest {
-protected:
+class TitleTest : public PlayTest
+{
+  protected:
     void SetUp() override
     {
         PlayTest::SetUp();

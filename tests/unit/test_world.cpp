@@ -8,11 +8,13 @@
 
 #include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
 // A 100 x 100 grid of one fill character in which single cells can be set.
-class SyntheticGrid {
-public:
+class SyntheticGrid
+{
+  public:
     explicit SyntheticGrid(char fill) : rows_(gridRows, std::string(gridColumns, fill))
     {
         for (int r = 0; r < gridRows; ++r)
@@ -21,7 +23,7 @@ public:
     void set(int row, int column, char c) { rows_[row][column] = c; }
     const char *const *grid() const { return pointers_; }
 
-private:
+  private:
     std::vector<std::string> rows_;
     const char *pointers_[gridRows];
 };

@@ -12,22 +12,26 @@
 #include <string>
 #include <vector>
 
-#include "headless.h"
 #include "actors/roster.h"
+#include "headless.h"
 #include "persist/save_file.h"
 #include "shell/shell_state.h"
 #include "sprites/character.h"
 
 // 32-bit colours as memory bitmaps hold them.
-inline int colour(int r, int g, int b) { return makecol32(r, g, b); }
+inline int colour(int r, int g, int b)
+{
+    return makecol32(r, g, b);
+}
 constexpr int maskColour = 0xFF00FF;
 
 // A memory bitmap filled with one colour; the caller owns it.
 BITMAP *solidBitmap(int w, int h, int fill);
 
 // Bitmaps destroyed when the owner goes out of scope.
-class BitmapPool {
-public:
+class BitmapPool
+{
+  public:
     BitmapPool() = default;
     BitmapPool(const BitmapPool &) = delete;
     BitmapPool &operator=(const BitmapPool &) = delete;
@@ -35,19 +39,20 @@ public:
     BITMAP *solid(int w, int h, int fill); // made here, destroyed with the pool
     BITMAP *adopt(BITMAP *bitmap);         // destroyed with the pool
 
-private:
+  private:
     std::vector<BITMAP *> owned_;
 };
 
 // Replaces a program-wide value for one test and puts the old one back.
-template <class T> class Swap {
-public:
+template <class T> class Swap
+{
+  public:
     Swap(T &ref, T value) : ref_(ref), old_(ref) { ref_ = value; }
     ~Swap() { ref_ = old_; }
     Swap(const Swap &) = delete;
     Swap &operator=(const Swap &) = delete;
 
-private:
+  private:
     T &ref_;
     T old_;
 };
@@ -68,8 +73,9 @@ int attackColour(int facing, int frame);
 using TempFolder = LinkedDataFolder;
 
 // Every test starts and ends with the program-wide world at its start values.
-class WorldTest : public ::testing::Test {
-protected:
+class WorldTest : public ::testing::Test
+{
+  protected:
     WorldTest() { startHeadless(); } // before members that make bitmaps
     void SetUp() override;
     void TearDown() override;
@@ -79,8 +85,9 @@ protected:
 // 3200 x 3200 backdrop standing in for the world picture, the hero cut from
 // the real sheets, four distinct (silent) tracks, and the enemies parked out of
 // the way (not alive, not dying) so that only what a test puts in play acts.
-class PlayTest : public WorldTest {
-protected:
+class PlayTest : public WorldTest
+{
+  protected:
     void SetUp() override;
     void TearDown() override;
     void parkEnemies();

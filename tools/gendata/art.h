@@ -12,14 +12,38 @@ constexpr uint32_t magenta = 0xFF00FF; // the transparent colour of every sprite
 struct Col {
     float r = 0, g = 0, b = 0;
 };
-inline Col col(float r, float g, float b) { return {r, g, b}; }
-inline Col hex(uint32_t c) { return {float(c >> 16 & 255), float(c >> 8 & 255), float(c & 255)}; }
-inline Col operator+(Col a, Col b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
-inline Col operator-(Col a, Col b) { return {a.r - b.r, a.g - b.g, a.b - b.b}; }
-inline Col operator*(Col a, float k) { return {a.r * k, a.g * k, a.b * k}; }
-inline Col operator*(Col a, Col b) { return {a.r * b.r / 255.f, a.g * b.g / 255.f, a.b * b.b / 255.f}; }
-inline Col mix(Col a, Col b, float t) { return a + (b - a) * t; }
-inline float clamp01(float t) { return t < 0 ? 0 : t > 1 ? 1 : t; }
+inline Col col(float r, float g, float b)
+{
+    return {r, g, b};
+}
+inline Col hex(uint32_t c)
+{
+    return {float(c >> 16 & 255), float(c >> 8 & 255), float(c & 255)};
+}
+inline Col operator+(Col a, Col b)
+{
+    return {a.r + b.r, a.g + b.g, a.b + b.b};
+}
+inline Col operator-(Col a, Col b)
+{
+    return {a.r - b.r, a.g - b.g, a.b - b.b};
+}
+inline Col operator*(Col a, float k)
+{
+    return {a.r * k, a.g * k, a.b * k};
+}
+inline Col operator*(Col a, Col b)
+{
+    return {a.r * b.r / 255.f, a.g * b.g / 255.f, a.b * b.b / 255.f};
+}
+inline Col mix(Col a, Col b, float t)
+{
+    return a + (b - a) * t;
+}
+inline float clamp01(float t)
+{
+    return t < 0 ? 0 : t > 1 ? 1 : t;
+}
 inline float smooth(float e0, float e1, float x)
 {
     const float t = clamp01((x - e0) / (e1 - e0));
@@ -45,14 +69,14 @@ struct Image {
         if (x >= 0 && y >= 0 && x < w && y < h && a > 0)
             px[size_t(y) * w + x] = pack(mix(get(x, y), c, clamp01(a)));
     }
-    void paste(const Image &src, int x0, int y0); // plain copy, magenta kept
+    void paste(const Image &src, int x0, int y0);       // plain copy, magenta kept
     void pasteMasked(const Image &src, int x0, int y0); // magenta skipped
 };
 
 // Hashing and value noise: all deterministic, no global state.
 uint32_t hash3(int32_t x, int32_t y, uint32_t seed);
-float hashUnit(int32_t x, int32_t y, uint32_t seed); // [0, 1)
-float valueNoise(float x, float y, uint32_t seed);   // smooth, [0, 1]
+float hashUnit(int32_t x, int32_t y, uint32_t seed);         // [0, 1)
+float valueNoise(float x, float y, uint32_t seed);           // smooth, [0, 1]
 float fractal(float x, float y, int octaves, uint32_t seed); // [0, 1]
 
 // Anti-aliased shapes that blend by coverage (for pages and flat art).

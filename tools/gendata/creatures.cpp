@@ -8,10 +8,14 @@
 
 #include "puppet.h"
 
-namespace {
+namespace
+{
 
 constexpr float pi = float(M_PI);
-float rad(float degrees) { return degrees * pi / 180; }
+float rad(float degrees)
+{
+    return degrees * pi / 180;
+}
 
 // ---------------------------------------------------------------- people
 
@@ -63,7 +67,8 @@ Hands person(Figure &f, const Outfit &o, float phase, float stride, const V3 *ri
     f.blob(v3(0, 0, waist + 6.5f * H), v3(5.2f * b, 7.0f * b, 8.6f * H), o.tunic, 0.2f);
     f.blob(v3(0, 0, waist), v3(5.5f * b, 7.3f * b, 1.9f), o.belt, 0.5f);
     if (o.apron)
-        f.oriented(v3(4.2f * b, 0, waist + 1), v3(1.4f, 0, 0), v3(0, 5.6f * b, 0), v3(0, 0, 9.5f * H), o.apronColour, 0.1f);
+        f.oriented(v3(4.2f * b, 0, waist + 1), v3(1.4f, 0, 0), v3(0, 5.6f * b, 0), v3(0, 0, 9.5f * H),
+                   o.apronColour, 0.1f);
     if (o.cape) {
         const float sway = std::sin(phase * 2) * stride * 0.8f;
         f.oriented(v3(-5.3f * b, sway, waist + 3.5f * H), v3(1.6f, 0, 0), v3(0, 7.4f * b, 0),
@@ -120,8 +125,9 @@ void sword(Figure &f, V3 hand, V3 d, float bladeLength, Col blade, bool glowing)
         side = v3(0, 1, 0);
     const V3 flat = normalised(cross(side, d));
     f.oriented(hand + d * 1.5f, side * 4.0f, d * 0.9f, flat * 0.9f, hex(0xD8A830), 0.8f); // cross-guard
-    f.limb(hand - d * 2.5f, hand + d * 1.0f, 1.1f, hex(0x5A3A20));                       // grip
-    f.oriented(hand + d * (2.5f + bladeLength / 2), d * (bladeLength / 2), side * 1.6f, flat * 0.5f, blade, 1.0f, glowing);
+    f.limb(hand - d * 2.5f, hand + d * 1.0f, 1.1f, hex(0x5A3A20));                        // grip
+    f.oriented(hand + d * (2.5f + bladeLength / 2), d * (bladeLength / 2), side * 1.6f, flat * 0.5f, blade,
+               1.0f, glowing);
 }
 
 // Points of a swing: the blade's direction at yaw (to the right of forward)
@@ -150,15 +156,16 @@ SwingPose swingFrame(int frame, float facing)
 }
 
 // The bright arc the blade's tip leaves behind, drawn over the figure.
-void motionArc(SpriteCanvas &cv, const View &view, V3 pivot, float yawNow, float pitch, float reachIn, float reachOut,
-               Col outer, Col inner)
+void motionArc(SpriteCanvas &cv, const View &view, V3 pivot, float yawNow, float pitch, float reachIn,
+               float reachOut, Col outer, Col inner)
 {
     const float yawFrom = std::min(115.f, yawNow + 120.f);
     const int steps = 28;
     for (int pass = 0; pass < 2; ++pass)
         for (int i = 0; i < steps; ++i) {
             const float t0 = float(i) / steps, t1 = float(i + 1) / steps;
-            const float y0 = rad(yawFrom + (yawNow + 10 - yawFrom) * t0), y1 = rad(yawFrom + (yawNow + 10 - yawFrom) * t1);
+            const float y0 = rad(yawFrom + (yawNow + 10 - yawFrom) * t0),
+                        y1 = rad(yawFrom + (yawNow + 10 - yawFrom) * t1);
             const float rr = reachIn + (reachOut - reachIn) * (0.55f + 0.45f * t1);
             float ax, ay, bx, by;
             project(view, pivot + swingDirection(y0, rad(pitch)) * rr, ax, ay);
@@ -186,8 +193,10 @@ void heroFigure(Figure &f, float phase, float stride)
     const Hands hands = person(f, o, phase, stride, nullptr, &left);
     // A round shield on the left arm and the sword held ready in the right.
     f.group = 6;
-    f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f), hex(0x8C9AB0), 0.9f);
-    f.oriented(hands.left + v3(0.5f, -2.6f, 0), v3(2.2f, 0, 0), v3(0, 0.8f, 0), v3(0, 0, 2.4f), hex(0xD8A830), 0.9f);
+    f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f), hex(0x8C9AB0),
+               0.9f);
+    f.oriented(hands.left + v3(0.5f, -2.6f, 0), v3(2.2f, 0, 0), v3(0, 0.8f, 0), v3(0, 0, 2.4f), hex(0xD8A830),
+               0.9f);
     sword(f, hands.right, normalised(v3(0.9f, 0.15f, 0.55f)), 18, hex(0xC8D2E0), false);
 }
 
@@ -212,7 +221,10 @@ Image sheet(int cellW, int cellH, int columns, const FrameFn &draw)
     return im;
 }
 
-float walkPhase(int frame) { return 2 * pi * float(frame) / 8; }
+float walkPhase(int frame)
+{
+    return 2 * pi * float(frame) / 8;
+}
 
 // ---------------------------------------------------------------- beasts
 
@@ -239,9 +251,11 @@ void lizardFigure(Figure &f, float phase)
     f.blob(v3(0, sway * 0.5f, 8), v3(12.5f, 6.6f, 5.2f), skin, 0.45f);
     f.blob(v3(0.5f, sway * 0.5f, 5.6f), v3(10.5f, 5.2f, 3.0f), belly, 0.2f);
     for (int k = 0; k < 5; ++k) // spots along the back
-        f.blob(v3(-8.f + 4.f * k, ((k % 2) ? 2.6f : -2.6f) + sway * 0.5f, 12.4f), v3(1.8f, 1.6f, 0.9f), spots, 0.2f);
+        f.blob(v3(-8.f + 4.f * k, ((k % 2) ? 2.6f : -2.6f) + sway * 0.5f, 12.4f), v3(1.8f, 1.6f, 0.9f), spots,
+               0.2f);
     for (int k = 0; k < 6; ++k) // a crest of spines
-        f.blob(v3(-10.f + 4.f * k, sway * 0.5f, 13.2f - std::fabs(k - 2.5f) * 0.5f), v3(1.1f, 0.7f, 2.0f), crest, 0.4f);
+        f.blob(v3(-10.f + 4.f * k, sway * 0.5f, 13.2f - std::fabs(k - 2.5f) * 0.5f), v3(1.1f, 0.7f, 2.0f),
+               crest, 0.4f);
     // Tail, swinging against the body.
     V3 at = v3(-11, sway * 0.5f, 7.5f);
     for (int k = 0; k < 6; ++k) {
@@ -278,16 +292,17 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     f.group = 2;
     f.blob(v3(0.5f, 0, 31 + bob), v3(10.5f, 12.5f, 13.5f), skin, 0.35f);
     f.blob(v3(5.5f, 0, 27 + bob), v3(6.5f, 9.5f, 8.5f), skin * 1.12f, 0.2f); // belly
-    f.blob(v3(0.5f, 0, 18.5f + bob), v3(10.2f, 12.0f, 4.5f), cloth, 0.15f);   // loincloth
+    f.blob(v3(0.5f, 0, 18.5f + bob), v3(10.2f, 12.0f, 4.5f), cloth, 0.15f);  // loincloth
     f.blob(v3(0.5f, 0, 21.5f + bob), v3(10.6f, 12.4f, 1.8f), hex(0x3A2814), 0.3f);
     f.group = 3;
     const float headZ = 47 + bob;
     f.blob(v3(3.5f, 0, headZ), v3(8.0f, 8.5f, 8.0f), skin, 0.35f);
     f.blob(v3(6.5f, 0, headZ - 3.5f), v3(4.8f, 6.8f, 3.6f), skin * 0.95f, 0.25f); // jaw
-    f.blob(v3(4.8f, 0, headZ + 3.2f), v3(3.6f, 6.6f, 1.6f), dark, 0.2f);           // brow
+    f.blob(v3(4.8f, 0, headZ + 3.2f), v3(3.6f, 6.6f, 1.6f), dark, 0.2f);          // brow
     for (int side = -1; side <= 1; side += 2) {
         f.glowBlob(v3(9.2f, 2.8f * side, headZ + 1.2f), 1.5f, hex(0xFF3A20));
-        f.limb(v3(10.2f, 3.6f * side, headZ - 4.5f), v3(11.2f, 4.0f * side, headZ - 0.8f), 1.0f, hex(0xF4ECD6), 0.5f);
+        f.limb(v3(10.2f, 3.6f * side, headZ - 4.5f), v3(11.2f, 4.0f * side, headZ - 0.8f), 1.0f,
+               hex(0xF4ECD6), 0.5f);
         f.blob(v3(2.0f, 8.0f * side, headZ + 1.5f), v3(2.0f, 2.6f, 3.2f), skin * 0.9f, 0.2f); // ears
     }
     f.group = 4;
@@ -310,8 +325,8 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     f.limb(rightHand - clubDir * 3.f, tip, 2.4f, wood, 0.2f);
     f.blob(tip, v3(6.2f, 6.2f, 6.2f), wood * 0.9f, 0.25f);
     for (int k = 0; k < 4; ++k)
-        f.blob(tip + v3(std::cos(k * 1.6f) * 4.5f, std::sin(k * 1.6f) * 4.5f, (k % 2) * 3.f - 1.f), v3(1.3f, 1.3f, 1.3f),
-               hex(0xD8D0BC), 0.6f);
+        f.blob(tip + v3(std::cos(k * 1.6f) * 4.5f, std::sin(k * 1.6f) * 4.5f, (k % 2) * 3.f - 1.f),
+               v3(1.3f, 1.3f, 1.3f), hex(0xD8D0BC), 0.6f);
 }
 
 struct BossPose {
@@ -338,12 +353,15 @@ void bossFigure(Figure &f, const BossPose &p)
     // The cape falls behind, wide and long, and stirs with each step.
     f.group = 2;
     const float stir = std::sin(p.phase * 2) * p.stride;
-    f.oriented(v3(-7.5f, stir * 0.8f, 27), v3(2.0f, 0, 0), v3(0, 12.5f, 0), v3(-3.5f + stir, 0, 22), cape, 0.25f);
-    f.oriented(v3(-6.2f, stir * 0.8f, 28), v3(1.5f, 0, 0), v3(0, 10.5f, 0), v3(-3.f + stir, 0, 20), capeIn, 0.1f);
+    f.oriented(v3(-7.5f, stir * 0.8f, 27), v3(2.0f, 0, 0), v3(0, 12.5f, 0), v3(-3.5f + stir, 0, 22), cape,
+               0.25f);
+    f.oriented(v3(-6.2f, stir * 0.8f, 28), v3(1.5f, 0, 0), v3(0, 10.5f, 0), v3(-3.f + stir, 0, 20), capeIn,
+               0.1f);
     f.group = 3;
     f.blob(v3(0, 0, 36 + bob), v3(7.5f, 10.5f, 12.5f), armour, 0.8f);
     f.blob(v3(3.5f, 0, 38 + bob), v3(4.5f, 6.5f, 6.5f), armour * 1.2f, 0.9f); // breastplate
-    f.oriented(v3(7.2f, 0, 38 + bob), v3(1.2f, 0, 0), v3(0, 2.0f, 0), v3(0, 0, 2.0f), hex(0xE03010), 0, true); // a red gem
+    f.oriented(v3(7.2f, 0, 38 + bob), v3(1.2f, 0, 0), v3(0, 2.0f, 0), v3(0, 0, 2.0f), hex(0xE03010), 0,
+               true); // a red gem
     f.blob(v3(0, 0, 24.5f + bob), v3(8.0f, 10.8f, 2.4f), trim, 0.9f);
     f.group = 4;
     const float headZ = 55 + bob;
@@ -359,7 +377,7 @@ void bossFigure(Figure &f, const BossPose &p)
             at = next;
         }
         f.blob(v3(0, 11.5f * side, 46 + bob), v3(6.2f, 6.2f, 5.2f), armour * 1.1f, 0.9f); // pauldrons
-        f.blob(v3(0, 11.8f * side, 49.5f + bob), v3(1.4f, 1.4f, 2.6f), trim, 0.9f);      // spikes
+        f.blob(v3(0, 11.8f * side, 49.5f + bob), v3(1.4f, 1.4f, 2.6f), trim, 0.9f);       // spikes
     }
     f.group = 5;
     V3 rightHand;
@@ -407,8 +425,10 @@ Image paintHeroAttack()
         const Outfit o = heroOutfit();
         const Hands hands = person(f, o, 0.6f, 0.35f, &hand, &left);
         f.group = 6;
-        f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f), hex(0x8C9AB0), 0.9f);
-        f.oriented(hands.left + v3(0.5f, -2.6f, 0), v3(2.2f, 0, 0), v3(0, 0.8f, 0), v3(0, 0, 2.4f), hex(0xD8A830), 0.9f);
+        f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f),
+                   hex(0x8C9AB0), 0.9f);
+        f.oriented(hands.left + v3(0.5f, -2.6f, 0), v3(2.2f, 0, 0), v3(0, 0.8f, 0), v3(0, 0, 2.4f),
+                   hex(0xD8A830), 0.9f);
         sword(f, hand, d, 27, hex(0xDCE4F0), false);
         const View view{facing, 1.2f, 48, 72};
         // Blades behind the body draw after it only when they are in front.
@@ -480,7 +500,8 @@ Image paintVillager(int which)
         o.hat = 2, o.hatColour = hex(0xE8C040), o.belt = hex(0xF0E6D0);
         break;
     case 2: // an elder with a white beard
-        o.tunic = hex(0x8A5A34), o.sleeves = hex(0x8A5A34), o.trousers = hex(0x6A4A2A), o.hair = hex(0xE8E8E0);
+        o.tunic = hex(0x8A5A34), o.sleeves = hex(0x8A5A34), o.trousers = hex(0x6A4A2A),
+        o.hair = hex(0xE8E8E0);
         o.beard = true, o.skirt = true, o.skirtColour = hex(0x7A4E2C), o.skin = hex(0xE4B08A);
         break;
     case 3: // a girl in red
@@ -574,7 +595,8 @@ Image paintBar(bool magic)
     // The frame at (0, 0), 130 x 14: a dark edge and a bevelled metal band two
     // pixels wide, clear inside; the pip at (130, 2), 6 x 10.
     Image im(136, 14, magenta);
-    const Col metalLight = magic ? hex(0xC8D4E8) : hex(0xF0D070), metalDark = magic ? hex(0x6A7A98) : hex(0x9A6A20);
+    const Col metalLight = magic ? hex(0xC8D4E8) : hex(0xF0D070),
+              metalDark = magic ? hex(0x6A7A98) : hex(0x9A6A20);
     const Col edge = hex(0x1A1410);
     for (int y = 0; y < 14; ++y)
         for (int x = 0; x < 130; ++x) {
@@ -589,7 +611,8 @@ Image paintBar(bool magic)
     for (int x : {1, 128})
         for (int y : {1, 12})
             im.set(x, y, hex(0xFFF4D0));
-    const Col pipBright = magic ? hex(0x7AB4FF) : hex(0xFF6A5A), pipMid = magic ? hex(0x2A5AE0) : hex(0xD82020);
+    const Col pipBright = magic ? hex(0x7AB4FF) : hex(0xFF6A5A),
+              pipMid = magic ? hex(0x2A5AE0) : hex(0xD82020);
     const Col pipDark = magic ? hex(0x14286A) : hex(0x6A0A0A);
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 6; ++x) {
@@ -619,7 +642,8 @@ Image portrait(int who, float scale, int w, int h, float facingDegrees)
         const V3 left = v3(3, -8.5f, 21);
         const Hands hands = person(f, heroOutfit(), 0.6f, 0.3f, &hand, &left);
         f.group = 6;
-        f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f), hex(0x8C9AB0), 0.9f);
+        f.oriented(hands.left + v3(0.5f, -1.8f, 0), v3(4.6f, 0, 0), v3(0, 1.1f, 0), v3(0, 0, 5.2f),
+                   hex(0x8C9AB0), 0.9f);
         sword(f, hand, d, 27, hex(0xDCE4F0), false);
         break;
     }

@@ -4,7 +4,8 @@
 
 #include "art.h"
 
-namespace {
+namespace
+{
 
 void put16(std::vector<unsigned char> &b, unsigned v)
 {
@@ -16,7 +17,10 @@ void put32(std::vector<unsigned char> &b, uint32_t v)
     put16(b, v & 0xFFFF);
     put16(b, v >> 16);
 }
-void putTag(std::vector<unsigned char> &b, const char *tag) { b.insert(b.end(), tag, tag + 4); }
+void putTag(std::vector<unsigned char> &b, const char *tag)
+{
+    b.insert(b.end(), tag, tag + 4);
+}
 
 bool writeAll(const std::string &path, const std::vector<unsigned char> &b)
 {

@@ -7,10 +7,11 @@
 
 #include "text.h"
 
-namespace {
+namespace
+{
 
-constexpr int lineRows = 7;       // capitals and digits stand on row 6
-constexpr int descenderRows = 2;  // rows 7 and 8; null rows are blank
+constexpr int lineRows = 7;      // capitals and digits stand on row 6
+constexpr int descenderRows = 2; // rows 7 and 8; null rows are blank
 
 struct Glyph {
     char c;
@@ -113,7 +114,10 @@ bool on(const std::string &text, int scale, int x, int y)
 
 } // namespace
 
-int textWidth(const std::string &text, int scale) { return int(text.size()) * 6 * scale - scale; }
+int textWidth(const std::string &text, int scale)
+{
+    return int(text.size()) * 6 * scale - scale;
+}
 
 void drawText(Image &im, int x0, int y0, const std::string &text, const TextStyle &s)
 {

@@ -34,7 +34,8 @@ int main(int argc, char **argv)
     bmp("ogre.bmp", paintOgres());
     bmp("Bad guy.bmp", paintBossWalk());
     bmp("Bad guy attack.bmp", paintBossAttack());
-    const char *villagers[5] = {"looking s0000.bmp", "villager1.bmp", "villager2.bmp", "villager3.bmp", "villager4.bmp"};
+    const char *villagers[5] = {"looking s0000.bmp", "villager1.bmp", "villager2.bmp", "villager3.bmp",
+                                "villager4.bmp"};
     for (int i = 0; i < 5; ++i)
         bmp(villagers[i], paintVillager(i));
     bmp("jewel.bmp", paintJewel());

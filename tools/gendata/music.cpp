@@ -9,7 +9,8 @@
 
 #include "art.h"
 
-namespace {
+namespace
+{
 
 constexpr int rate = 22050;
 constexpr float twoPi = 2 * float(M_PI);
@@ -60,9 +61,7 @@ struct Loop {
             case vBell: // FM with an inharmonic ratio, brightness fading
                 s = std::sin(ph + 2.2f * std::exp(-t * 3.f) * std::sin(ph * 3.5f));
                 break;
-            case vPiano:
-                s = std::sin(ph + 1.3f * std::exp(-t * 6.f) * std::sin(ph));
-                break;
+            case vPiano: s = std::sin(ph + 1.3f * std::exp(-t * 6.f) * std::sin(ph)); break;
             case vSaw:
                 for (int k = 1; k <= 8; ++k)
                     s += std::sin(ph * k) / k * (k % 2 ? 1.f : -1.f);
@@ -97,16 +96,19 @@ struct Loop {
     }
 };
 
-float midiHz(float m) { return 440.f * std::pow(2.f, (m - 69) / 12); }
+float midiHz(float m)
+{
+    return 440.f * std::pow(2.f, (m - 69) / 12);
+}
 
 struct Piece {
     int bpm, beatsPerBar, bars;
-    int root;                 // MIDI note of the tonic
-    std::vector<int> scale;   // semitones of the seven degrees
-    std::vector<int> chords;  // one scale degree per bar (chord root)
-    const char *melody;       // "degree:eighths" or "r:eighths", bars split by '|'
+    int root;                // MIDI note of the tonic
+    std::vector<int> scale;  // semitones of the seven degrees
+    std::vector<int> chords; // one scale degree per bar (chord root)
+    const char *melody;      // "degree:eighths" or "r:eighths", bars split by '|'
     Voice lead, comp, bass;
-    int style;                // 0 march, 1 lilt, 2 drift, 3 drive
+    int style; // 0 march, 1 lilt, 2 drift, 3 drive
 };
 
 int degreeToMidi(const Piece &p, int degree, int octave)
@@ -158,9 +160,12 @@ std::vector<float> perform(const Piece &p)
         case 0: // march: chord stabs on every beat, bass in octaves, full kit
             for (int k = 0; k < p.beatsPerBar; ++k) {
                 for (int n : triad)
-                    band.note(t0 + k * beat, beat * 0.55, midiHz(float(n)), vSaw, 0.045f, {0.01f, 0.1f, 0.5f, 0.08f});
-                band.note(t0 + k * beat, beat * 0.45, bassHz * (k % 2 ? 2 : 1), vTriangle, 0.32f, {0.005f, 0.1f, 0.7f, 0.05f});
-                band.note(t0 + k * beat, 0.2, 0, k % 2 ? vSnare : vKick, k % 2 ? 0.2f : 0.5f, {0.001f, 0.12f, 0.0f, 0.02f});
+                    band.note(t0 + k * beat, beat * 0.55, midiHz(float(n)), vSaw, 0.045f,
+                              {0.01f, 0.1f, 0.5f, 0.08f});
+                band.note(t0 + k * beat, beat * 0.45, bassHz * (k % 2 ? 2 : 1), vTriangle, 0.32f,
+                          {0.005f, 0.1f, 0.7f, 0.05f});
+                band.note(t0 + k * beat, 0.2, 0, k % 2 ? vSnare : vKick, k % 2 ? 0.2f : 0.5f,
+                          {0.001f, 0.12f, 0.0f, 0.02f});
                 band.note(t0 + k * beat + eighth, 0.04, 0, vHat, 0.08f, {0.001f, 0.04f, 0.0f, 0.01f});
             }
             break;
@@ -168,8 +173,10 @@ std::vector<float> perform(const Piece &p)
             band.note(t0, bar * 0.95, bassHz, vTriangle, 0.3f, {0.02f, 0.4f, 0.6f, 0.3f});
             for (int k = 0; k < p.beatsPerBar * 2; ++k) {
                 const int n = triad[(k < 3 ? k : 4 - k + 2) % 3] + (k == 3 ? 12 : 0);
-                band.note(t0 + k * eighth, eighth * 1.6, midiHz(float(n)), vPiano, 0.1f, {0.005f, 0.3f, 0.3f, 0.3f});
-                band.note(t0 + k * eighth, 0.03, 0, vHat, k % 2 ? 0.03f : 0.05f, {0.001f, 0.03f, 0.0f, 0.01f});
+                band.note(t0 + k * eighth, eighth * 1.6, midiHz(float(n)), vPiano, 0.1f,
+                          {0.005f, 0.3f, 0.3f, 0.3f});
+                band.note(t0 + k * eighth, 0.03, 0, vHat, k % 2 ? 0.03f : 0.05f,
+                          {0.001f, 0.03f, 0.0f, 0.01f});
             }
             break;
         case 2: // drift: a slow pad, a drone, a heartbeat drum
@@ -184,7 +191,8 @@ std::vector<float> perform(const Piece &p)
         default: // drive: sixteenth bass, kick on every beat, hats on sixteenths
             for (int k = 0; k < p.beatsPerBar * 4; ++k) {
                 const double at = t0 + k * beat / 4;
-                band.note(at, beat / 4 * 0.7, bassHz * (k % 4 == 2 ? 2 : 1), vSaw, 0.16f, {0.003f, 0.05f, 0.6f, 0.02f});
+                band.note(at, beat / 4 * 0.7, bassHz * (k % 4 == 2 ? 2 : 1), vSaw, 0.16f,
+                          {0.003f, 0.05f, 0.6f, 0.02f});
                 band.note(at, 0.03, 0, vHat, k % 2 ? 0.04f : 0.07f, {0.001f, 0.03f, 0.0f, 0.01f});
             }
             for (int k = 0; k < p.beatsPerBar; ++k) {
@@ -193,7 +201,8 @@ std::vector<float> perform(const Piece &p)
                     band.note(t0 + k * beat, 0.2, 0, vSnare, 0.24f, {0.001f, 0.12f, 0.0f, 0.03f});
             }
             for (int n : triad) // a short stab on the bar's first beat
-                band.note(t0, beat * 0.3, midiHz(float(n + 12)), vSquare, 0.035f, {0.005f, 0.1f, 0.4f, 0.05f});
+                band.note(t0, beat * 0.3, midiHz(float(n + 12)), vSquare, 0.035f,
+                          {0.005f, 0.1f, 0.4f, 0.05f});
             break;
         }
     }
@@ -218,29 +227,61 @@ std::vector<float> perform(const Piece &p)
 
 const Piece pieces[4] = {
     // Title: D major, a bold march.
-    {120, 4, 16, 62, {0, 2, 4, 5, 7, 9, 11}, {0, 4, 5, 3, 0, 4, 5, 3, 3, 4, 2, 5, 1, 4, 0, 0},
+    {120,
+     4,
+     16,
+     62,
+     {0, 2, 4, 5, 7, 9, 11},
+     {0, 4, 5, 3, 0, 4, 5, 3, 3, 4, 2, 5, 1, 4, 0, 0},
      "4:2 4:1 5:1 7:2 4:2 | 6:3 5:1 4:2 1:2 | 2:2 4:2 5:2 7:2 | 5:6 r:2 | "
      "4:2 4:1 5:1 7:2 9:2 | 8:3 7:1 6:2 4:2 | 5:2 7:2 5:2 2:2 | 3:2 4:2 6:4 | "
      "3:2 5:2 7:3 5:1 | 4:2 6:2 8:4 | 9:2 8:2 7:2 6:2 | 5:6 r:2 | "
      "1:2 3:2 5:2 8:2 | 7:2 6:2 4:2 6:2 | 7:8 | r:4 4:2 6:2",
-     vSquare, vSaw, vTriangle, 0},
+     vSquare,
+     vSaw,
+     vTriangle,
+     0},
     // Home: F major in three, calm.
-    {84, 3, 16, 65, {0, 2, 4, 5, 7, 9, 11}, {0, 5, 3, 4, 0, 2, 3, 4, 5, 3, 0, 4, 3, 4, 0, 0},
+    {84,
+     3,
+     16,
+     65,
+     {0, 2, 4, 5, 7, 9, 11},
+     {0, 5, 3, 4, 0, 2, 3, 4, 5, 3, 0, 4, 3, 4, 0, 0},
      "2:3 4:1 2:2 | 0:4 1:2 | 3:2 5:2 3:2 | 1:6 | 2:3 4:1 7:2 | 6:4 4:2 | 5:2 3:2 1:2 | 4:6 | "
      "5:3 4:1 2:2 | 3:4 5:2 | 4:2 2:2 0:2 | 1:6 | 3:3 2:1 1:2 | 4:3 3:1 1:2 | 0:6 | r:6",
-     vTriangle, vPiano, vTriangle, 1},
+     vTriangle,
+     vPiano,
+     vTriangle,
+     1},
     // South-west: A dorian, slow and strange.
-    {72, 4, 12, 57, {0, 2, 3, 5, 7, 9, 10}, {0, 3, 0, 6, 0, 3, 4, 0, 2, 6, 0, 0},
+    {72,
+     4,
+     12,
+     57,
+     {0, 2, 3, 5, 7, 9, 10},
+     {0, 3, 0, 6, 0, 3, 4, 0, 2, 6, 0, 0},
      "4:4 3:2 2:2 | 3:6 r:2 | 2:2 4:2 5:2 6:2 | 4:8 | 7:4 6:2 4:2 | 5:4 3:4 | 4:2 2:2 1:2 2:2 | 0:8 | "
      "2:4 4:4 | 3:2 1:2 -1:4 | 0:2 2:2 4:2 6:2 | 4:8",
-     vBell, vPad, vTriangle, 2},
+     vBell,
+     vPad,
+     vTriangle,
+     2},
     // East: E harmonic minor, fast and tense.
-    {150, 4, 20, 64, {0, 2, 3, 5, 7, 8, 11}, {0, 5, 3, 4},
+    {150,
+     4,
+     20,
+     64,
+     {0, 2, 3, 5, 7, 8, 11},
+     {0, 5, 3, 4},
      "4:1 4:1 3:1 4:1 7:2 4:2 | 5:2 4:1 2:1 4:4 | 3:1 3:1 2:1 3:1 5:2 3:2 | 1:2 0:1 -1:1 1:4 | "
      "7:2 7:1 8:1 9:2 7:2 | 9:2 8:1 7:1 5:4 | 8:2 7:1 5:1 3:2 5:2 | 6:4 4:4 | "
      "4:1 4:1 3:1 4:1 7:2 4:2 | 5:2 4:1 2:1 4:4 | 3:1 3:1 2:1 3:1 5:2 3:2 | 1:2 0:1 -1:1 1:4 | "
      "7:2 7:1 8:1 9:2 7:2 | 9:2 8:1 7:1 5:4 | 8:2 7:1 5:1 3:2 5:2 | 6:4 4:4 | 4:8 | 5:8 | 3:8 | 6:8",
-     vSquare, vSaw, vSaw, 3},
+     vSquare,
+     vSaw,
+     vSaw,
+     3},
 };
 
 } // namespace

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "pages.h"
-#include "world/walk_grids.h"
 #include "text.h"
+#include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
 void stars(Image &im, int y1, uint32_t seed)
 {
@@ -18,8 +19,8 @@ void stars(Image &im, int y1, uint32_t seed)
 }
 
 // A ridge of hills or mountains, filled down to the bottom of the picture.
-void ridge(Image &im, float base, float height, float wavelength, Col top, Col bottom, uint32_t seed, int x0 = 0,
-           int x1 = -1)
+void ridge(Image &im, float base, float height, float wavelength, Col top, Col bottom, uint32_t seed,
+           int x0 = 0, int x1 = -1)
 {
     if (x1 < 0)
         x1 = im.w;
@@ -96,7 +97,8 @@ Image paintMenuPage()
     im.pasteMasked(gem, 350, 190);
     im.pasteMasked(gem, 560, 150);
     im.pasteMasked(gem, 600, 260);
-    drawTextCentred(im, 320, 28, "JEWELWARD", TextStyle{8, hex(0xFFF0A0), hex(0xE08A20), hex(0x2A1004), 4, 5});
+    drawTextCentred(im, 320, 28, "JEWELWARD",
+                    TextStyle{8, hex(0xFFF0A0), hex(0xE08A20), hex(0x2A1004), 4, 5});
     panel(im, 30, 318, 330, 458, hex(0x0A0810), 0.7f);
     frame(im, 30, 318, 330, 458, hex(0xD0A040));
     const TextStyle key{2, hex(0xFFE890), hex(0xD89430), hex(0x2A1404), 1, 2};
@@ -133,7 +135,8 @@ Image paintStoryPage(int which)
         for (int k = 0; k < 3; ++k) {
             for (int s = 0; s < 24; ++s) { // a trail from the altar
                 const float t = s / 24.f;
-                const float x = 274 + (gx[k] + 18 - 274) * t, y = 160 + (gy[k] + 18 - 160) * t - 40 * std::sin(t * 3.14159f);
+                const float x = 274 + (gx[k] + 18 - 274) * t,
+                            y = 160 + (gy[k] + 18 - 160) * t - 40 * std::sin(t * 3.14159f);
                 fillDisc(pic, x, y, 1 + 3 * t, mix(hex(0x3070C0), hex(0xC8F0FF), t));
             }
             pic.pasteMasked(gem, int(gx[k]), int(gy[k]));

@@ -5,7 +5,7 @@
 #pragma once
 
 constexpr int endTileW = 320, endTileH = 240; // the repeat
-constexpr int endBoxX = 1, endBoxY = 20;       // the box inside its tile
+constexpr int endBoxX = 1, endBoxY = 20;      // the box inside its tile
 constexpr int endBoxW = 318, endBoxH = 200;
 static_assert(endTileW + endBoxW <= 641 && endTileH + endBoxH <= 481, "a view must hold one whole box");
 static_assert(endBoxX + endBoxW <= endTileW && endBoxY + endBoxH <= endTileH, "the box lies inside its tile");

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 constexpr float elevation = 0.64f; // radians the view looks down (about 37 degrees)
 const V3 viewDir = {0, std::cos(elevation), -std::sin(elevation)}; // into the scene
@@ -66,7 +67,9 @@ void SpriteCanvas::polygon(const std::vector<float> &xy, Col c)
 Image SpriteCanvas::finish(bool inkLines) const
 {
     Image im(w, h, magenta);
-    auto solid = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h && cover[size_t(y) * w + x] >= 0.5f; };
+    auto solid = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < w && y < h && cover[size_t(y) * w + x] >= 0.5f;
+    };
     const int dx[4] = {1, -1, 0, 0}, dy[4] = {0, 0, 1, -1};
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -168,8 +171,10 @@ void render(SpriteCanvas &canvas, const Figure &f, const View &v)
     }
     int bx0 = canvas.w, by0 = canvas.h, bx1 = -1, by1 = -1;
     for (const WorldPart &w : parts)
-        bx0 = std::min(bx0, w.x0), by0 = std::min(by0, w.y0), bx1 = std::max(bx1, w.x1), by1 = std::max(by1, w.y1);
-    bx0 = std::max(bx0, 0), by0 = std::max(by0, 0), bx1 = std::min(bx1, canvas.w - 1), by1 = std::min(by1, canvas.h - 1);
+        bx0 = std::min(bx0, w.x0), by0 = std::min(by0, w.y0), bx1 = std::max(bx1, w.x1),
+        by1 = std::max(by1, w.y1);
+    bx0 = std::max(bx0, 0), by0 = std::max(by0, 0), bx1 = std::min(bx1, canvas.w - 1),
+    by1 = std::min(by1, canvas.h - 1);
     std::vector<const WorldPart *> here;
     for (int y = by0; y <= by1; ++y)
         for (int x = bx0; x <= bx1; ++x) {
@@ -184,8 +189,8 @@ void render(SpriteCanvas &canvas, const Figure &f, const View &v)
             float centreDepth = 1e9f;
             for (int s = 0; s < 9; ++s) {
                 const float px = x + (s % 3 + 0.5f) / 3, py = y + (s / 3 + 0.5f) / 3;
-                const V3 o = screenRight * ((px - v.groundX) / v.scale) + screenUp * ((v.groundY - py) / v.scale) -
-                             viewDir * 500.f;
+                const V3 o = screenRight * ((px - v.groundX) / v.scale) +
+                             screenUp * ((v.groundY - py) / v.scale) - viewDir * 500.f;
                 float best = 1e9f;
                 const WorldPart *hit = nullptr;
                 V3 normal;
@@ -204,7 +209,8 @@ void render(SpriteCanvas &canvas, const Figure &f, const View &v)
                     if (t < best) {
                         best = t;
                         hit = w;
-                        normal = w->e[0] * (u0[0] + t * du[0]) + w->e[1] * (u0[1] + t * du[1]) + w->e[2] * (u0[2] + t * du[2]);
+                        normal = w->e[0] * (u0[0] + t * du[0]) + w->e[1] * (u0[1] + t * du[1]) +
+                                 w->e[2] * (u0[2] + t * du[2]);
                     }
                 }
                 if (!hit)

@@ -11,14 +11,38 @@
 struct V3 {
     float x = 0, y = 0, z = 0;
 };
-inline V3 v3(float x, float y, float z) { return {x, y, z}; }
-inline V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline V3 operator*(V3 a, float k) { return {a.x * k, a.y * k, a.z * k}; }
-inline float dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-inline float length(V3 a) { return std::sqrt(dot(a, a)); }
-inline V3 normalised(V3 a) { return a * (1 / std::max(1e-6f, length(a))); }
+inline V3 v3(float x, float y, float z)
+{
+    return {x, y, z};
+}
+inline V3 operator+(V3 a, V3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline V3 operator-(V3 a, V3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline V3 operator*(V3 a, float k)
+{
+    return {a.x * k, a.y * k, a.z * k};
+}
+inline float dot(V3 a, V3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+inline V3 cross(V3 a, V3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline float length(V3 a)
+{
+    return std::sqrt(dot(a, a));
+}
+inline V3 normalised(V3 a)
+{
+    return a * (1 / std::max(1e-6f, length(a)));
+}
 
 struct SpriteCanvas {
     int w, h;

@@ -37,7 +37,10 @@ uint32_t hash3(int32_t x, int32_t y, uint32_t seed)
     return h;
 }
 
-float hashUnit(int32_t x, int32_t y, uint32_t seed) { return float(hash3(x, y, seed) >> 8) / 16777216.f; }
+float hashUnit(int32_t x, int32_t y, uint32_t seed)
+{
+    return float(hash3(x, y, seed) >> 8) / 16777216.f;
+}
 
 float valueNoise(float x, float y, uint32_t seed)
 {

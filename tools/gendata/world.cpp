@@ -11,7 +11,8 @@
 #include "art.h"
 #include "world/walk_grids.h"
 
-namespace {
+namespace
+{
 
 enum Ground : uint8_t { gGrass, gStreet, gPath, gField, gSand, gAsh };
 enum Obstacle : uint8_t { oNone, oHouse, oWall, oForest, oRock, oCrag };
@@ -41,7 +42,10 @@ bool frontWallPixel(const Cells &m, int x, int y)
     return r + 1 < N && !m.blocked[r + 1][c] && y - r * 32 >= 21;
 }
 
-bool inBossBox(int r, int c) { return r >= 73 && r <= 92 && c >= 69 && c <= 94; }
+bool inBossBox(int r, int c)
+{
+    return r >= 73 && r <= 92 && c >= 69 && c <= 94;
+}
 
 // ---------------------------------------------------------------- layout
 
@@ -50,19 +54,21 @@ void classify(Cells &m)
     for (int r = 0; r < N; ++r)
         for (int c = 0; c < N; ++c)
             m.blocked[r][c] = heroGrid[r][c] != '0';
-    auto blocked = [&](int r, int c) {
-        return r >= 0 && c >= 0 && r < N && c < N && m.blocked[r][c];
-    };
+    auto blocked = [&](int r, int c) { return r >= 0 && c >= 0 && r < N && c < N && m.blocked[r][c]; };
     // Runs of blocked cells through every blocked cell.
     for (int r = 0; r < N; ++r)
         for (int c = 0; c < N; ++c) {
             if (!m.blocked[r][c])
                 continue;
             int a = c, b = c, u = r, d = r;
-            while (blocked(r, a - 1)) --a;
-            while (blocked(r, b + 1)) ++b;
-            while (blocked(u - 1, c)) --u;
-            while (blocked(d + 1, c)) ++d;
+            while (blocked(r, a - 1))
+                --a;
+            while (blocked(r, b + 1))
+                ++b;
+            while (blocked(u - 1, c))
+                --u;
+            while (blocked(d + 1, c))
+                ++d;
             m.runCol0[r][c] = a, m.runCol1[r][c] = b, m.runRow0[r][c] = u, m.runRow1[r][c] = d;
         }
     // Components, for roof colours and the size of rock piles.
@@ -147,8 +153,9 @@ void classify(Cells &m)
     auto relax = [&](int x, int y, int dx, int dy, float step) {
         const int nx = x + dx, ny = y + dy;
         float &h = m.roofHeight[size_t(y) * villageW + x];
-        const float other = (nx < 0 || ny < 0 || nx >= villageW || ny >= villageH) ? 0.f
-                                                                                   : m.roofHeight[size_t(ny) * villageW + nx];
+        const float other = (nx < 0 || ny < 0 || nx >= villageW || ny >= villageH)
+                                ? 0.f
+                                : m.roofHeight[size_t(ny) * villageW + nx];
         h = std::min(h, other + step);
     };
     for (int y = 0; y < villageH; ++y)
@@ -175,7 +182,8 @@ void classify(Cells &m)
                 Crown cr;
                 cr.x = c * 32.f + 5 + 22 * hashUnit(c, r, 910 + k);
                 cr.y = r * 32.f + 5 + 22 * hashUnit(c, r, 920 + k);
-                cr.r = m.kind[r][c] == oForest ? 12 + 7 * hashUnit(c, r, 930 + k) : 9 + 6 * hashUnit(c, r, 930 + k);
+                cr.r = m.kind[r][c] == oForest ? 12 + 7 * hashUnit(c, r, 930 + k)
+                                               : 9 + 6 * hashUnit(c, r, 930 + k);
                 cr.seed = s;
                 float room = 1e9f; // distance to the nearest free cell
                 for (int dr = -2; dr <= 2; ++dr)
@@ -388,7 +396,8 @@ Col paintHouse(const Cells &m, int x, int y, int r, int c, float inside)
         return m.roofHeight[size_t(py) * villageW + px];
     };
     const float h = height(x, y);
-    const float gx = (height(x + 1, y) - height(x - 1, y)) / 2, gy = (height(x, y + 1) - height(x, y - 1)) / 2;
+    const float gx = (height(x + 1, y) - height(x - 1, y)) / 2,
+                gy = (height(x, y + 1) - height(x, y - 1)) / 2;
     // The slope's normal, lit from the north-west and above.
     const float nx = -gx * 0.9f, ny = -gy * 0.9f, nz = 1;
     const float len = std::sqrt(nx * nx + ny * ny + nz * nz);
@@ -468,7 +477,8 @@ Col shadeCrown(const Crown &cr, int x, int y, bool rock)
 Col paintCrag(int x, int y, float inside)
 {
     const float h = fractal(x / 38.f, y / 38.f, 4, 121);
-    const float hx = fractal((x + 2) / 38.f, y / 38.f, 4, 121), hy = fractal(x / 38.f, (y + 2) / 38.f, 4, 121);
+    const float hx = fractal((x + 2) / 38.f, y / 38.f, 4, 121),
+                hy = fractal(x / 38.f, (y + 2) / 38.f, 4, 121);
     const float slope = clamp01(0.5f + 14 * (h - hx) + 14 * (h - hy));
     Col rock = mix(hex(0x2A2226), hex(0x5E5052), slope);
     rock = rock * (0.85f + 0.3f * valueNoise(x / 2.5f, y / 2.5f, 122));

@@ -12,7 +12,8 @@
 
 #include "replay_script.h"
 
-namespace {
+namespace
+{
 
 void require(bool ok, const char *what)
 {
@@ -51,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(script.runs.size() <= 100000, "more than 100,000 runs");
     std::string written = "seed " + std::to_string(script.seed) + "\n";
     if (!script.saveFile.empty()) {
-        require(script.saveFile.find_first_of(" \t\n\r\v\f#") == std::string::npos, "a save name with a space or #");
+        require(script.saveFile.find_first_of(" \t\n\r\v\f#") == std::string::npos,
+                "a save name with a space or #");
         written += "save " + script.saveFile + "\n";
     }
     for (const ReplayRun &run : script.runs) {
@@ -61,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     ReplayScript back;
     require(parseReplay(written, back, error), "a written script is refused");
-    require(back.seed == script.seed && back.saveFile == script.saveFile && back.runs.size() == script.runs.size(),
+    require(back.seed == script.seed && back.saveFile == script.saveFile &&
+                back.runs.size() == script.runs.size(),
             "a written script reads back another seed, save or run count");
     for (size_t i = 0; i < back.runs.size(); ++i)
         require(back.runs[i].ticks == script.runs[i].ticks && back.runs[i].keys == script.runs[i].keys,

@@ -15,7 +15,8 @@
 
 #include "persist/save_text.h"
 
-namespace {
+namespace
+{
 
 bool space(char c)
 {
@@ -73,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(accepted == referenceParse(std::string(reinterpret_cast<const char *>(data), size), expected),
             "the parser and the word-based reading disagree on acceptance");
     if (accepted) {
-        require(std::memcmp(values, expected, sizeof values) == 0, "the parser and the word-based reading disagree on a value");
+        require(std::memcmp(values, expected, sizeof values) == 0,
+                "the parser and the word-based reading disagree on a value");
         std::string written;
         for (int32_t v : values)
             written += std::to_string(v) + "\n";
