@@ -318,15 +318,24 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
         if (side > 0)
             rightHand = hand;
     }
-    // A knotty club.
+    // A great spiked club: a stout shaft swelling into a heavy head ringed
+    // with bone spikes, big enough to read at game size.
     f.group = 5;
     const V3 clubDir = normalised(v3(0.75f - clubLift * 0.5f, 0.2f, 0.6f + clubLift));
-    const V3 tip = rightHand + clubDir * 24.f;
-    f.limb(rightHand - clubDir * 3.f, tip, 2.4f, wood, 0.2f);
-    f.blob(tip, v3(6.2f, 6.2f, 6.2f), wood * 0.9f, 0.25f);
-    for (int k = 0; k < 4; ++k)
-        f.blob(tip + v3(std::cos(k * 1.6f) * 4.5f, std::sin(k * 1.6f) * 4.5f, (k % 2) * 3.f - 1.f),
-               v3(1.3f, 1.3f, 1.3f), hex(0xD8D0BC), 0.6f);
+    V3 side = normalised(cross(clubDir, v3(0, 0, 1)));
+    const V3 flat = normalised(cross(side, clubDir));
+    const V3 head = rightHand + clubDir * 25.f;
+    f.limb(rightHand - clubDir * 4.f, head, 3.0f, wood, 0.2f);
+    f.oriented(head, clubDir * 10.5f, side * 7.6f, flat * 7.6f, wood * 0.88f, 0.3f);
+    f.blob(rightHand - clubDir * 4.5f, v3(2.6f, 2.6f, 2.6f), wood * 0.7f, 0.2f); // pommel
+    const Col bone = hex(0xECE4CE);
+    for (int k = 0; k < 7; ++k) { // two staggered rings of spikes
+        const float a = k * 2 * pi / 7 + (k % 2) * 0.45f;
+        const V3 out = side * std::cos(a) + flat * std::sin(a);
+        const V3 at = head + clubDir * ((k % 2) ? 4.5f : -2.5f);
+        f.limb(at + out * 5.5f, at + out * 11.5f, 1.7f, bone, 0.6f);
+    }
+    f.limb(head + clubDir * 8.f, head + clubDir * 15.f, 1.7f, bone, 0.6f); // and one at the end
 }
 
 struct BossPose {
@@ -369,11 +378,12 @@ void bossFigure(Figure &f, const BossPose &p)
     f.blob(v3(5.5f, 0, headZ - 1.5f), v3(2.5f, 5.0f, 4.0f), hex(0x15151C), 0.2f); // visor
     for (int side = -1; side <= 1; side += 2) {
         f.glowBlob(v3(7.6f, 2.2f * side, headZ - 0.6f), 1.5f, eye);
-        // Horns sweeping out and up.
-        V3 at = v3(0.5f, 5.0f * side, headZ + 3.f);
-        for (int k = 0; k < 4; ++k) {
-            const V3 next = at + v3(1.0f, (3.0f - k * 0.6f) * side, 2.2f + k * 1.2f);
-            f.limb(at, next, 2.3f - 0.45f * k, k == 3 ? horn * 1.05f : horn * (0.8f + 0.06f * k), 0.6f);
+        // Great horns sweeping out, then up, then curling forward at the tips.
+        static const float outward[5] = {4.6f, 4.0f, 2.9f, 1.5f, 0.3f}, rise[5] = {1.2f, 2.6f, 4.0f, 4.8f, 4.6f};
+        V3 at = v3(0.f, 5.0f * side, headZ + 2.5f);
+        for (int k = 0; k < 5; ++k) {
+            const V3 next = at + v3(0.4f + 0.5f * k, outward[k] * side, rise[k]);
+            f.limb(at, next, 3.4f - 0.6f * k, k == 4 ? horn * 1.05f : horn * (0.72f + 0.07f * k), 0.6f);
             at = next;
         }
         f.blob(v3(0, 11.5f * side, 46 + bob), v3(6.2f, 6.2f, 5.2f), armour * 1.1f, 0.9f); // pauldrons
