@@ -259,13 +259,15 @@ Col paintStreet(int x, int y)
                 f2 = d;
             }
         }
+    // Soft contrast: stones a narrow band of shades, joints only a little
+    // darker and worn at the edges, so figures on the street stand out.
     const float v = float(owner % 1000) / 1000.f;
-    Col stone = mix(hex(0xAC9A7C), hex(0xD4C6A6), v);
-    stone = stone * (0.92f + 0.14f * valueNoise(x / 2.5f, y / 2.5f, 32));
-    stone = stone * (1.04f - 0.02f * (ox + oy)); // domed, lit from the top left
-    const Col joint = hex(0x7C6C56);
-    const Col c = mix(joint, stone, smooth(0.3f, 2.2f, f2 - f1));
-    return c * (0.94f + 0.1f * fractal(x / 60.f, y / 60.f, 2, 33));
+    Col stone = mix(hex(0xB8A684), hex(0xCCBC98), v);
+    stone = stone * (0.95f + 0.08f * valueNoise(x / 2.5f, y / 2.5f, 32));
+    stone = stone * (1.02f - 0.01f * (ox + oy)); // domed, lit from the top left
+    const Col joint = hex(0x9A8868);
+    const Col c = mix(joint, stone, smooth(0.2f, 2.6f, f2 - f1));
+    return c * (0.96f + 0.06f * fractal(x / 60.f, y / 60.f, 2, 33));
 }
 
 Col paintPath(int x, int y)
