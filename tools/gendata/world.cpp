@@ -311,14 +311,70 @@ Col paintSand(int x, int y)
     return c;
 }
 
+// The two nearest of a jittered lattice of points: the distance from (x, y)
+// to the line between their regions, and the two points' cells.
+struct Split {
+    float edge;
+    int id1, id2;
+};
+
+Split nearestSplit(float x, float y, float cell, uint32_t seed)
+{
+    const int gx = int(std::floor(x / cell)), gy = int(std::floor(y / cell));
+    float d1 = 1e9f, d2 = 1e9f, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    int id1 = 0, id2 = 0;
+    for (int j = -1; j <= 1; ++j)
+        for (int i = -1; i <= 1; ++i) {
+            const int cx = gx + i, cy = gy + j;
+            const float px = (cx + 0.1f + 0.8f * hashUnit(cx, cy, seed)) * cell;
+            const float py = (cy + 0.1f + 0.8f * hashUnit(cx, cy, seed + 1)) * cell;
+            const float d = (x - px) * (x - px) + (y - py) * (y - py);
+            const int id = cx * 4099 + cy;
+            if (d < d1) {
+                d2 = d1, x2 = x1, y2 = y1, id2 = id1;
+                d1 = d, x1 = px, y1 = py, id1 = id;
+            } else if (d < d2) {
+                d2 = d, x2 = px, y2 = py, id2 = id;
+            }
+        }
+    const float ex = x2 - x1, ey = y2 - y1, len = std::max(1e-4f, std::hypot(ex, ey));
+    const float edge = ((x - (x1 + x2) / 2) * ex + (y - (y1 + y2) / 2) * ey) / len;
+    return {std::fabs(edge), id1, id2};
+}
+
+// How dark a crack of the network at this scale makes the pixel: only some
+// borders between plates crack, and each fades out along its length, so the
+// cracks end, fork and branch instead of closing into loops.
+float crackShade(float x, float y, float cell, float width, float share, uint32_t seed)
+{
+    const Split s = nearestSplit(x, y, cell, seed);
+    const int a = std::min(s.id1, s.id2), b = std::max(s.id1, s.id2);
+    if (hashUnit(a, b, seed + 2) >= share)
+        return 0;
+    const float along = smooth(0.32f, 0.5f, valueNoise(x / (cell * 0.45f), y / (cell * 0.45f), seed + 3));
+    const float w = width * along;
+    return w <= 0.05f ? 0 : 1 - smooth(w - 0.4f, w + 0.7f, s.edge);
+}
+
 Col paintAsh(int x, int y)
 {
+    // Dry, cracked earth: sun-baked plates, each a shade apart, split by
+    // short jagged cracks and finer hairlines between them.
     Col c = mix(hex(0x8E6A3E), hex(0xB08650), fractal(x / 30.f, y / 30.f, 3, 71));
     c = c * (0.92f + 0.12f * valueNoise(x / 2.f, y / 2.f, 72));
-    const float crack = std::fabs(fractal(x / 26.f, y / 26.f, 2, 73) - 0.5f);
-    if (crack < 0.02f)
-        c = c * (0.55f + 10 * crack);
-    return c;
+    // A coarse and a fine warp make the cracks' edges jagged.
+    const float wx = x + 0.5f + 9 * (fractal(x / 24.f, y / 24.f, 2, 73) - 0.5f) +
+                     3 * (valueNoise(x / 3.5f, y / 3.5f, 74) - 0.5f);
+    const float wy = y + 0.5f + 9 * (fractal(x / 24.f + 17, y / 24.f, 2, 75) - 0.5f) +
+                     3 * (valueNoise(x / 3.5f + 9, y / 3.5f, 76) - 0.5f);
+    const Split plate = nearestSplit(wx, wy, 46, 77);
+    c = c * (0.95f + 0.08f * hashUnit(plate.id1, 0, 78));
+    const float big = crackShade(wx, wy, 46, 1.5f, 0.62f, 80);
+    const float fine = crackShade(wx, wy, 17, 0.7f, 0.28f, 90);
+    const float lip = big > 0 ? 0 : crackShade(wx - 1.2f, wy - 1.2f, 46, 1.5f, 0.62f, 80);
+    c = c * (1 + 0.12f * lip); // the crack's far lip catches the light
+    c = mix(c, c * 0.62f, 0.55f * fine);
+    return mix(c, hex(0x3A2614), 0.85f * big);
 }
 
 Col paintGround(Ground g, int x, int y)
