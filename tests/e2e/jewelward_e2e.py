@@ -30,7 +30,7 @@ import time
 import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xvfb import display_free, start_xvfb  # noqa: E402
+from xvfb import children_of, display_free, start_xvfb  # noqa: E402
 
 SCREEN_W, SCREEN_H = 640, 480
 HERO_BOX = (272, 192, 96, 96)      # the hero's sprite while the camera can follow
@@ -325,23 +325,6 @@ class Tracks:
 
 
 # ---------------------------------------------------------------- X and processes
-
-def children_of(pid):
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % entry) as f:
-                stat = f.read()
-            ppid = int(stat[stat.rindex(")") + 2:].split()[1])
-            if ppid == pid:
-                with open("/proc/%s/cmdline" % entry, "rb") as f:
-                    found.append((int(entry), [a.decode(errors="replace") for a in f.read().split(b"\0") if a]))
-        except (OSError, ValueError):
-            continue
-    return found
-
 
 def send_close_request(display, window):
     """A WM_DELETE_WINDOW ClientMessage to window, as a window manager sends

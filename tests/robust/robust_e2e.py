@@ -28,7 +28,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xvfb import start_xvfb  # noqa: E402
+from xvfb import children_of, start_xvfb  # noqa: E402
 
 
 class Failure(Exception):
@@ -38,22 +38,6 @@ class Failure(Exception):
 def check(condition, message):
     if not condition:
         raise Failure(message)
-
-
-def children_of(pid):
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % entry) as f:
-                stat = f.read()
-            if int(stat[stat.rindex(")") + 2:].split()[1]) == pid:
-                with open("/proc/%s/cmdline" % entry, "rb") as f:
-                    found.append((int(entry), [a.decode(errors="replace") for a in f.read().split(b"\0") if a]))
-        except (OSError, ValueError):
-            continue
-    return found
 
 
 class Display:

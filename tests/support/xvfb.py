@@ -1,4 +1,5 @@
-"""Starting a private Xvfb for a test of the real game (standard library only)."""
+"""For tests of the real game (standard library only): a private Xvfb, and
+the game's child processes (the message boxes it raises)."""
 import os
 import subprocess
 import time
@@ -27,3 +28,21 @@ def start_xvfb(first, log_dir, width=640, height=480):
             proc.kill()
         proc.wait()
     raise RuntimeError("no Xvfb could be started on displays :%d to :99" % first)
+
+
+def children_of(pid):
+    """(pid, command line) of every process whose parent is pid."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+            ppid = int(stat[stat.rindex(")") + 2:].split()[1])
+            if ppid == pid:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    found.append((int(entry), [a.decode(errors="replace") for a in f.read().split(b"\0") if a]))
+        except (OSError, ValueError):
+            continue
+    return found
