@@ -83,6 +83,11 @@ float fractal(float x, float y, int octaves, uint32_t seed); // [0, 1]
 void fillDisc(Image &im, float cx, float cy, float r, Col c);
 void fillCapsule(Image &im, float x0, float y0, float x1, float y1, float r, Col c);
 void fillPolygon(Image &im, const std::vector<float> &xy, Col c); // even-odd, 4x4 samples
+// How far pixel (x, y) lies inside a capsule of radius r round the segment
+// (x0, y0)-(x1, y1), plus half a pixel: above 1 inside, below 0 outside.
+float capsuleCoverage(float x0, float y0, float x1, float y1, float r, int x, int y);
+// The whole pixels a capsule can touch.
+void capsuleBounds(float x0, float y0, float x1, float y1, float r, int &bx0, int &by0, int &bx1, int &by1);
 // The share of pixel (x, y) inside a polygon of (x, y) pairs, from 4 x 4 samples, even-odd.
 float polygonCoverage(const std::vector<float> &xy, int x, int y);
 // The whole pixels a polygon's corners span.

@@ -78,18 +78,29 @@ void fillDisc(Image &im, float cx, float cy, float r, Col c)
         }
 }
 
+void capsuleBounds(float x0, float y0, float x1, float y1, float r, int &bx0, int &by0, int &bx1, int &by1)
+{
+    bx0 = int(std::floor(std::min(x0, x1) - r - 1));
+    bx1 = int(std::ceil(std::max(x0, x1) + r + 1));
+    by0 = int(std::floor(std::min(y0, y1) - r - 1));
+    by1 = int(std::ceil(std::max(y0, y1) + r + 1));
+}
+
+float capsuleCoverage(float x0, float y0, float x1, float y1, float r, int x, int y)
+{
+    const float dx = x1 - x0, dy = y1 - y0, len2 = std::max(dx * dx + dy * dy, 1e-6f);
+    const float px = x + 0.5f - x0, py = y + 0.5f - y0;
+    const float t = clamp01((px * dx + py * dy) / len2);
+    return r + 0.5f - std::hypot(px - t * dx, py - t * dy);
+}
+
 void fillCapsule(Image &im, float x0, float y0, float x1, float y1, float r, Col c)
 {
-    const int bx0 = int(std::floor(std::min(x0, x1) - r - 1)), bx1 = int(std::ceil(std::max(x0, x1) + r + 1));
-    const int by0 = int(std::floor(std::min(y0, y1) - r - 1)), by1 = int(std::ceil(std::max(y0, y1) + r + 1));
-    const float dx = x1 - x0, dy = y1 - y0, len2 = std::max(dx * dx + dy * dy, 1e-6f);
+    int bx0, by0, bx1, by1;
+    capsuleBounds(x0, y0, x1, y1, r, bx0, by0, bx1, by1);
     for (int y = by0; y <= by1; ++y)
-        for (int x = bx0; x <= bx1; ++x) {
-            const float px = x + 0.5f - x0, py = y + 0.5f - y0;
-            const float t = clamp01((px * dx + py * dy) / len2);
-            const float d = std::hypot(px - t * dx, py - t * dy);
-            im.blend(x, y, c, r + 0.5f - d);
-        }
+        for (int x = bx0; x <= bx1; ++x)
+            im.blend(x, y, c, capsuleCoverage(x0, y0, x1, y1, r, x, y));
 }
 
 float polygonCoverage(const std::vector<float> &xy, int x, int y)
