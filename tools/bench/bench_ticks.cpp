@@ -63,25 +63,37 @@ void holdKeys(std::initializer_list<int> keys)
         key[k] = 1;
 }
 
-// Runs `ticks` ticks, setting the keys of each from `pattern(t)`.
-template <class Pattern, class Between>
-Figures measurePlay(ShellState &state, SaveStreams &saves, BITMAP *dest, int ticks, Pattern pattern,
-                    Between between)
+// Times `ticks` calls of `iteration`, each after an untimed `prepare(t)`,
+// counting the heap allocations made inside the timed part.
+template <class Prepare, class Iteration> Figures measure(int ticks, Prepare prepare, Iteration iteration)
 {
     std::vector<double> micros;
     micros.reserve(ticks);
     long long allocations = 0;
     for (int t = 0; t < ticks; ++t) {
-        between(t);
-        pattern(t);
+        prepare(t);
         const long long before = heapAllocations;
         const int64_t t0 = monotonicNanoseconds();
-        runTick(state, saves, dest);
+        iteration();
         const int64_t t1 = monotonicNanoseconds();
         allocations += heapAllocations - before;
         micros.push_back((t1 - t0) / 1000.0);
     }
     return summarise(micros, allocations);
+}
+
+// Ticks of play: `between(t)` then `pattern(t)` set up each tick, untimed.
+template <class Pattern, class Between>
+Figures measurePlay(ShellState &state, SaveStreams &saves, BITMAP *dest, int ticks, Pattern pattern,
+                    Between between)
+{
+    return measure(
+        ticks,
+        [&](int t) {
+            between(t);
+            pattern(t);
+        },
+        [&] { runTick(state, saves, dest); });
 }
 
 // The view (on a 160-pixel raster) that holds the most living enemies.
@@ -134,18 +146,9 @@ int main(int argc, char **argv)
     BITMAP *dest = create_bitmap(640, 480);
 
     // Title: the menu picture copied every tick.
-    std::vector<double> micros;
-    long long allocations = 0;
     holdKeys({});
-    for (int t = 0; t < ticks; ++t) {
-        const long long before = heapAllocations;
-        const int64_t t0 = monotonicNanoseconds();
-        titleIteration(state, saves, dest);
-        const int64_t t1 = monotonicNanoseconds();
-        allocations += heapAllocations - before;
-        micros.push_back((t1 - t0) / 1000.0);
-    }
-    const Figures title = summarise(micros, allocations);
+    const Figures title = measure(
+        ticks, [](int) {}, [&] { titleIteration(state, saves, dest); });
 
     // Into play the way a player gets there, timing the game set-up alone.
     for (int press = 0; press < 4; ++press) {
