@@ -7,29 +7,61 @@
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
+#include "shell/message_box.h"
 #include "shell/music.h"
 #include "shell/shell_state.h"
 
-SaveFault saveFault = SaveFault::none;
+const SaveFileOps systemSaveFileOps = {::write, ::fsync, ::rename};
 
 namespace
 {
 
-constexpr size_t maxSaveBytes = 64 * 1024; // a real save is under 200 bytes
+constexpr size_t maxSaveBytes = 64 * 1024;            // a real save is under 200 bytes
+constexpr size_t saveTextBytes = saveValueCount * 13; // "-2147483648\n" is 12 bytes
 
-bool flushToDisk(const char *path)
+// The folder's entry for a rename reaches the disk too; a failure here no
+// longer risks the save, which is whole under one name or the other.
+void flushFolder()
 {
-    const int fd = ::open(path, O_RDONLY);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool writeAll(const SaveFileOps &ops, int fd, const char *text, size_t length)
+{
+    while (length > 0) {
+        const ssize_t done = ops.write(fd, text, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            if (done == 0)
+                errno = ENOSPC; // a write that takes nothing is a full device
+            return false;
+        }
+        text += done;
+        length -= size_t(done);
+    }
+    return true;
+}
+
+// The system's text for an error, starting in lower case for a sentence.
+const char *lowerCaseError(int error, char *text, size_t size)
+{
+    std::snprintf(text, size, "%s", std::strerror(error));
+    if (text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = char(text[0] - 'A' + 'a');
+    return text;
 }
 
 } // namespace
@@ -71,55 +103,114 @@ void importStats(int32_t level, int32_t life, int32_t maxLife, int32_t magic, in
     heroStats.nextLevelExp = nextLevelExp;
 }
 
-bool saveGame(ShellState &state, SaveStreams &streams)
+SaveResult saveGame(ShellState &state, SaveFiles &files)
 {
     int32_t stats[10];
     exportStats(stats[0], stats[1], stats[2], stats[3], stats[4], stats[5], stats[6], stats[7], stats[8],
                 stats[9]);
-
-    std::ofstream &out = streams.out;
-    out.clear(); // start from a stream without the error state of an earlier try
-    out.open(saveTempFileName, std::ios_base::out | std::ios_base::trunc);
-    if (!out.is_open())
-        return false;
-    out << state.cameraX << std::endl
-        << state.cameraY << std::endl
-        << state.hero.x << std::endl
-        << state.hero.y << std::endl
-        << state.musicZone << std::endl;
+    char text[saveTextBytes + 1];
+    int length =
+        std::snprintf(text, sizeof text, "%d\n%d\n%d\n%d\n%d\n", int(state.cameraX), int(state.cameraY),
+                      int(state.hero.x), int(state.hero.y), int(state.musicZone));
     for (int32_t value : stats)
-        out << value << std::endl;
-    if (saveFault == SaveFault::failWrite)
-        out.setstate(std::ios_base::badbit);
-    const bool written = !out.fail();
-    out.close();
-    const bool durable =
-        written && !out.fail() && saveFault != SaveFault::failFlush && flushToDisk(saveTempFileName);
-    if (!durable || saveFault == SaveFault::failRename || std::rename(saveTempFileName, saveFileName) != 0) {
-        std::remove(saveTempFileName);
-        return false;
+        length += std::snprintf(text + length, sizeof text - size_t(length), "%d\n", int(value));
+
+    SaveResult result;
+    const SaveFileOps &ops = *files.ops;
+    // mkostemp creates a fresh name exclusively: a link planted at any name
+    // is never followed, and two games in one folder never share a file.
+    char tempName[32];
+    std::snprintf(tempName, sizeof tempName, "%sXXXXXX", saveTempPrefix);
+    const int fd = ::mkostemp(tempName, O_CLOEXEC);
+    if (fd < 0) {
+        result.error = errno;
+        return result;
     }
-    flushToDisk("."); // the rename itself reaches the disk
-    return true;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask); // as an ordinary new file would be, not mkstemp's 0600
+
+    bool ok = writeAll(ops, fd, text, size_t(length)) && ops.fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ops.rename(tempName, saveFileName) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(tempName);
+        result.error = error != 0 ? error : EIO;
+        return result;
+    }
+    flushFolder();
+    result.saved = true;
+    return result;
 }
 
-ResumeResult resumeGame(ShellState &state, SaveStreams &streams)
+const char *saveFailureText(int error)
 {
-    std::ifstream &in = streams.in;
-    in.close();
-    in.clear();
-    in.open(saveFileName, std::ios_base::in);
-    if (in.fail()) {
-        allegro_message("No saved Found");
-        return ResumeResult::noFile;
+    switch (error) {
+    case EROFS: return "Could not save: the folder is read-only";
+    case ENOSPC:
+    case EDQUOT: return "Could not save: the disk is full";
+    case EACCES:
+    case EPERM: return "Could not save: permission denied";
+    case EISDIR:
+    case ENOTEMPTY:
+    case EEXIST: return "Could not save: a folder is in the way of \"heroData.txt\"";
+    default: break;
+    }
+    static char text[160];
+    char reason[120];
+    std::snprintf(text, sizeof text, "Could not save: %s", lowerCaseError(error, reason, sizeof reason));
+    return text;
+}
+
+ResumeResult resumeGame(ShellState &state, SaveFiles &)
+{
+    // Non-blocking: a pipe or a device at the save's name must not hang the
+    // title; it is refused below as no plain file.
+    const int fd = ::open(saveFileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            showMessage("No saved Found");
+            return ResumeResult::noFile;
+        }
+        char reason[120], text[200];
+        std::snprintf(text, sizeof text, "The saved game in \"heroData.txt\" cannot be read: %s",
+                      lowerCaseError(errno, reason, sizeof reason));
+        showMessage(text);
+        return ResumeResult::unreadable;
     }
     static char text[maxSaveBytes + 1]; // static: no large frame on the stack
-    in.read(text, maxSaveBytes + 1);
-    const size_t length = size_t(in.gcount());
-    in.close();
+    size_t length = 0;
+    struct stat info;
+    bool plainFile = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    int readError = 0;
+    while (plainFile && length < sizeof text) {
+        const ssize_t got = ::read(fd, text + length, sizeof text - length);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            readError = errno;
+        if (got <= 0)
+            break;
+        length += size_t(got);
+    }
+    ::close(fd);
+    if (readError != 0) {
+        char reason[120], message[200];
+        std::snprintf(message, sizeof message, "The saved game in \"heroData.txt\" cannot be read: %s",
+                      lowerCaseError(readError, reason, sizeof reason));
+        showMessage(message);
+        return ResumeResult::unreadable;
+    }
     int32_t v[saveValueCount];
-    if (length > maxSaveBytes || !parseSaveText(text, length, v)) {
-        allegro_message("The saved game in \"heroData.txt\" is damaged and cannot be resumed.");
+    if (!plainFile || length > maxSaveBytes || !parseSaveText(text, length, v)) {
+        showMessage("The saved game in \"heroData.txt\" is damaged and cannot be resumed.");
         return ResumeResult::damaged;
     }
 

@@ -4,31 +4,39 @@
 // experience, experience for the next level, jewel 0, 1 and 2 taken (1 = taken).
 //
 // F1 in play saves, F2 on the title resumes. A save goes to a temporary file
-// that is flushed to disk and then renamed over the old one, so a crash or a
-// full disk never costs the previous save. A file that does not hold fifteen
-// 32-bit integers is refused whole.
+// of its own (a fresh name, created exclusively, never through a link) that
+// is flushed to disk and then renamed over the old one, so a crash, a full
+// disk or a second game in the same folder never costs the previous save. A
+// file that does not hold fifteen 32-bit integers is refused whole, and so is
+// anything at that name that is not a plain file (a pipe would block).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <string>
+#include <sys/types.h>
 
 #include "persist/save_text.h"
 
 struct ShellState;
 
 constexpr const char *saveFileName = "heroData.txt";
-constexpr const char *saveTempFileName = "heroData.txt.new";
+// Temporary files are "heroData.txt.XXXXXX", XXXXXX random; one left by a
+// killed game is never read.
+constexpr const char *saveTempPrefix = "heroData.txt.";
 
-// The two streams main owns for the whole run, used again for every attempt.
-struct SaveStreams {
-    std::ifstream in;
-    std::ofstream out;
+// The file operations a save makes. The game uses the system's; a test passes
+// its own to make one step fail as a broken disk would.
+struct SaveFileOps {
+    ssize_t (*write)(int fd, const void *data, size_t size);
+    int (*fsync)(int fd);
+    int (*rename)(const char *from, const char *to);
 };
+extern const SaveFileOps systemSaveFileOps;
 
-// Fault injection for tests: make the next saves fail at one point.
-enum class SaveFault { none, failWrite, failFlush, failRename };
-extern SaveFault saveFault;
+// What main owns for the whole run and hands to every save and resume.
+struct SaveFiles {
+    const SaveFileOps *ops = &systemSaveFileOps;
+};
 
 void exportStats(int32_t &level, int32_t &life, int32_t &maxLife, int32_t &magic, int32_t &maxMagic,
                  int32_t &experience, int32_t &nextLevelExp, int32_t &jewel0Taken, int32_t &jewel1Taken,
@@ -37,10 +45,19 @@ void importStats(int32_t level, int32_t life, int32_t maxLife, int32_t magic, in
                  int32_t experience, int32_t nextLevelExp, int32_t jewel0Taken, int32_t jewel1Taken,
                  int32_t jewel2Taken);
 
-// Writes the save; false when any step failed (the old file is then untouched).
-bool saveGame(ShellState &state, SaveStreams &streams);
+struct SaveResult {
+    bool saved = false;
+    int error = 0; // errno of the step that failed; 0 when saved
+};
 
-enum class ResumeResult { resumed, noFile, damaged };
+// Writes the save; on failure the old file is untouched and no temporary
+// file is left.
+SaveResult saveGame(ShellState &state, SaveFiles &files);
+
+// What a player reads when a save failed: "Could not save: the disk is full".
+const char *saveFailureText(int error);
+
+enum class ResumeResult { resumed, noFile, unreadable, damaged };
 // F2 on the title. On success play starts from the saved values; otherwise a
-// message box says why and nothing changes.
-ResumeResult resumeGame(ShellState &state, SaveStreams &streams);
+// message the player answers says why and nothing changes.
+ResumeResult resumeGame(ShellState &state, SaveFiles &files);

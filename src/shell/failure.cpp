@@ -2,15 +2,15 @@
 
 #include "shell/failure.h"
 
+#include "shell/message_box.h"
+
 #include <allegro.h>
 #include <cstdio>
 #include <cstdlib>
 
 void failWithMessage(const char *text)
 {
-    std::fprintf(stderr, "%s\n", text);
-    std::fflush(stderr);
-    allegro_message("%s\n", text);
+    showMessage(text); // standard error too; on the game's own screen once it is set
     std::exit(-1);
 }
 

@@ -1,5 +1,6 @@
-// failure.h - the game's few hard failures. Each shows one message (the
-// library's message box and standard error) and ends the process with -1.
+// failure.h - the game's few hard failures. Each shows one message (standard
+// error, and a box the player answers: the library's before the screen mode
+// is set, the game's own after) and ends the process with -1.
 #pragma once
 
 [[noreturn]] void failDataFile(const char *fileName, const char *problem);

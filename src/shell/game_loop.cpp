@@ -2,6 +2,9 @@
 
 #include "shell/game_loop.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "actors/draw_actors.h"
 #include "actors/roster.h"
 #include "actors/wander.h"
@@ -10,6 +13,7 @@
 #include "combat/hero_stats.h"
 #include "persist/save_file.h"
 #include "shell/hero_control.h"
+#include "shell/message_box.h"
 #include "shell/music.h"
 #include "world/walk_grids.h"
 
@@ -54,7 +58,7 @@ static void advanceStory(ShellState &state, int32_t fromStage, const char *pictu
     }
 }
 
-TitleResult titleIteration(ShellState &state, SaveStreams &saves, BITMAP *dest)
+TitleResult titleIteration(ShellState &state, SaveFiles &saves, BITMAP *dest)
 {
     advanceStory(state, 0, "bitmap1.bmp");
     // One resume attempt per F2 press: a held key would raise the message box
@@ -87,9 +91,42 @@ void setUpGame(ShellState &state)
     setUpHero(state);
 }
 
-void runTick(ShellState &state, SaveStreams &saves, BITMAP *dest)
+// F1 saves in every tick it is held; a failure is told once per press, on the
+// frame for two seconds and on standard error, and play goes on.
+static void saveAndTell(ShellState &state, SaveFiles &saves)
+{
+    const SaveResult result = saveGame(state, saves);
+    if (result.saved || state.saveFailureTold)
+        return;
+    state.saveFailureTold = true;
+    state.noticeText = saveFailureText(result.error);
+    state.noticeTicks = saveNoticeTicks;
+    std::fprintf(stderr, "%s (%s)\n", state.noticeText, std::strerror(result.error));
+}
+
+// The notice of a failed save, over the bottom of the frame.
+static void drawSaveNotice(ShellState &state, BITMAP *frame)
+{
+    if (state.noticeTicks <= 0 || !state.noticeText)
+        return;
+    --state.noticeTicks;
+    constexpr int scale = 2, lineHeight = 8 * scale + 4, maxLines = 3, maxChars = 38;
+    char lines[maxLines][64];
+    const int count = wrapMessage(state.noticeText, maxChars, lines, maxLines);
+    const int height = count * lineHeight + 16;
+    const int top = screenHeight - 24 - height;
+    rectfill(frame, 8, top, screenWidth - 9, top + height - 1, makecol(40, 12, 12));
+    rect(frame, 8, top, screenWidth - 9, top + height - 1, makecol(236, 120, 84));
+    for (int i = 0; i < count; ++i)
+        drawTextScaled(frame, lines[i], screenWidth / 2, top + 10 + i * lineHeight, scale,
+                       makecol(255, 226, 170));
+}
+
+void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
 {
     Character &hero = state.hero;
+    if (!key[KEY_F1])
+        state.saveFailureTold = false;
     if (hero.attacking) {
         hero.animateAttack();
     } else {
@@ -102,7 +139,7 @@ void runTick(ShellState &state, SaveStreams &saves, BITMAP *dest)
         if (key[KEY_UP])
             handleArrowKey(state, wanderUp);
         if (key[KEY_F1])
-            saveGame(state, saves);
+            saveAndTell(state, saves);
         if (key[KEY_RSHIFT])
             heal();
         if (key[KEY_ENTER]) {
@@ -129,5 +166,6 @@ void runTick(ShellState &state, SaveStreams &saves, BITMAP *dest)
     drawLifeBar(frame);
     drawMagicBar(frame);
     drawJewelIcons(frame);
+    drawSaveNotice(state, frame);
     blit(frame, dest, 0, 0, 0, 0, screenWidth, screenHeight);
 }

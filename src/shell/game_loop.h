@@ -10,7 +10,7 @@
 
 #include "shell/shell_state.h"
 
-struct SaveStreams;
+struct SaveFiles;
 
 // Set by the window's close button; acts as ESC does at that moment.
 extern volatile bool closeRequested;
@@ -24,10 +24,10 @@ enum class TitleResult {
 
 // One iteration of the title sequence. Each ENTER press moves one stage on and
 // each F2 press makes one resume attempt: a key acts again only after it went up.
-TitleResult titleIteration(ShellState &state, SaveStreams &saves, BITMAP *dest);
+TitleResult titleIteration(ShellState &state, SaveFiles &saves, BITMAP *dest);
 
 // The game set-up between the title and the first tick: enemies, then hero.
 void setUpGame(ShellState &state);
 
 // One tick of play: keys, end tests, contact, pickup, then the frame.
-void runTick(ShellState &state, SaveStreams &saves, BITMAP *dest);
+void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest);

@@ -12,7 +12,7 @@ int main()
 {
     enableTickLogFromEnvironment();
     startUp();
-    SaveStreams saves; // created before the hero, as the game always has
+    SaveFiles saves; // created before the hero, as the game always has
     ShellState state;
     bringUpGame(state, true);
 

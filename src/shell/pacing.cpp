@@ -2,6 +2,8 @@
 
 #include "shell/pacing.h"
 
+#include "shell/message_box.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +19,11 @@ int64_t monotonicNanoseconds()
 void waitForNextTick(Pacer &pacer)
 {
     const int64_t now = monotonicNanoseconds();
-    if (pacer.deadline == 0 || now - pacer.deadline > maxTicksBehind * tickNanoseconds)
-        pacer.deadline = now; // first tick, or far behind: start a new schedule
+    if (pacer.deadline == 0 || now - pacer.deadline > maxTicksBehind * tickNanoseconds ||
+        pacer.messagesAnswered != messagesAnswered) {
+        pacer.deadline = now; // first tick, far behind, or a message answered: a new schedule
+        pacer.messagesAnswered = messagesAnswered;
+    }
     pacer.deadline += tickNanoseconds;
     timespec until;
     until.tv_sec = time_t(pacer.deadline / 1'000'000'000);

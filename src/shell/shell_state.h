@@ -32,7 +32,12 @@ struct ShellState {
     bool resumedFromSave = false;       // F2 on the title resumed a saved game
     bool enterReleased = true;          // ENTER went up since the last title stage change
     bool f2Released = true;             // F2 went up since the last resume attempt
+    bool saveFailureTold = false;       // this F1 press already told of a failed save
+    int32_t noticeTicks = 0;            // ticks the save notice still shows
+    const char *noticeText = nullptr;   // the save notice, "Could not save: ..."
 };
+
+constexpr int32_t saveNoticeTicks = 200; // a failed save is told for 2 seconds
 
 // Destroys the current backdrop and loads `fileName` in its place.
 void replaceBackdrop(ShellState &state, const char *fileName);

@@ -28,8 +28,10 @@ void startUp()
                       allegro_error[0] ? allegro_error : "no display could be opened.");
         failWithMessage(text);
     }
+    // A palette desktop (8 bits) or an unknown depth gets 32-bit colour: the
+    // pictures are true colour and magenta must stay the transparent colour.
     const int depth = desktop_color_depth();
-    set_color_depth(depth != 0 ? depth : 32);
+    set_color_depth(depth >= 15 ? depth : 32);
 
     const std::string badFiles = checkDataFiles("");
     if (!badFiles.empty())
@@ -37,8 +39,7 @@ void startUp()
 
     if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 640, 480, 0, 0) != 0 &&
         set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) != 0) {
-        allegro_message("%s", allegro_error);
-        std::exit(-1);
+        failWithMessage(allegro_error);
     }
     set_window_title("Jewelward");
     set_close_button_callback(onCloseButton);

@@ -5,7 +5,7 @@
 
 #include "shell/shell_state.h"
 
-struct SaveStreams;
+struct SaveFiles;
 
 // The library, the data check, the screen mode (full screen, else a window),
 // timer, keyboard and mouse. Ends the process with -1 on failure.

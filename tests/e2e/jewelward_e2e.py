@@ -11,7 +11,8 @@ On a failure the screenshots of the scenario are kept as PNG files in
 OUT_DIR/SCENARIO together with the game's output.
 
 Only the Python standard library is used; the tools called are Xvfb, xdotool,
-xdpyinfo, import and convert (ImageMagick) and xmessage (started by the game).
+xdpyinfo, import and convert (ImageMagick), and xmessage (the library's box,
+which the game raises only before its screen mode is set).
 A close request is sent as a WM_DELETE_WINDOW ClientMessage through libX11.
 """
 
@@ -737,7 +738,11 @@ def scenario_data_fault(s, action, file_name):
     s.start_game(wait_title=False)
     pid, argv = s.message_box(10)
     box_text = " ".join(argv[1:])
-    os.kill(pid, signal.SIGTERM)
+    # Before the screen mode nothing grabs the keyboard: the library's box
+    # takes a real Return once it has the focus.
+    boxes = s.xdo("search", "--sync", "--class", "Xmessage").split()
+    s.xdo("windowfocus", "--sync", boxes[-1], tolerate=True)
+    s.press("Return")
     code = s.wait_exit(10)
     out, err = s.output()
     check(code == 255, "with %s %sd the game ended with %s, expected 255" % (file_name, action, code))
@@ -833,20 +838,121 @@ def scenario_save_resume(s):
     check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
 
 
+# The game's own message box: centred on the screen; where its OK button is
+# for a one-line message (the panel is 130 pixels high).
+BOX_AREA = (120, 180, 400, 120)    # inside every box
+BOX_BAND = (0, 140, SCREEN_W, 200)  # holds every box of up to three lines
+OK_BUTTON_CENTRE = (320, 262)
+
+
+def expect_no_xmessage(s):
+    boxes = [argv for _, argv in children_of(s.game_proc.pid) if argv and os.path.basename(argv[0]) == "xmessage"]
+    check(not boxes, "the game opened a box of another program, which full screen leaves unanswerable: %r" % boxes)
+
+
+def answer_message(s, text, answer):
+    """F2 on the title raises `text` in the game's own box; `answer` (a key
+    name, or "click") closes it, and the title is back, unchanged."""
+    title = s.picture("Main Menu.bmp")
+    s.press("F2")
+    s.wait_screen("box", lambda shot: diff_fraction(shot, title, box=BOX_AREA) > 0.3
+                  and diff_fraction(shot, title, excludes=(BOX_BAND,)) < 0.01, 5)
+    expect_no_xmessage(s)
+    time.sleep(0.3)
+    check(s.game_proc.poll() is None, "the game ended with the message on screen")
+    out, err = s.output()
+    check(text in err, "standard error does not hold %r: %r" % (text, err[-300:]))
+    if answer == "click":
+        s.xdo("mousemove", str(OK_BUTTON_CENTRE[0]), str(OK_BUTTON_CENTRE[1]))
+        time.sleep(0.1)
+        s.xdo("mousedown", "1")
+        time.sleep(0.1)
+        s.xdo("mouseup", "1")
+    else:
+        s.press(answer)
+    s.wait_screen("title-after-" + answer, lambda shot: diff_fraction(shot, title) < 0.01, 5)
+    time.sleep(0.5)  # the answering key must not turn a page or quit
+    check(s.game_proc.poll() is None, "answering the message with %s ended the game" % answer)
+    expect_screen(s.shot("still-title"), title, "the title after answering with " + answer, 0.01)
+
+
 def scenario_resume_without_save(s):
-    """F2 with no save file: the "No saved Found" box, then the title stays."""
+    """F2 with no save file: "No saved Found" in the game's own box, answered
+    by a real ENTER and then by a click on OK; neither turns the title's page.
+    ESC then ends the title with 1."""
     s.data_copy()
     s.start_x()
     s.start_game()
-    s.press("F2")
-    pid, argv = s.message_box(5)
-    check(argv[-1].strip() == "No saved Found", "the message box says %r" % argv[1:])
-    os.kill(pid, signal.SIGTERM)
-    time.sleep(0.5)
-    check(s.game_proc.poll() is None, "the game ended after the message box")
-    expect_screen(s.shot("title-after-box"), s.picture("Main Menu.bmp"), "title after the box", 0.01)
-    s.close_request()  # the way out of the title that answers 1
-    check(s.wait_exit(10) == 1, "a close request on the title after the box did not end with 1")
+    answer_message(s, "No saved Found", "Return")
+    answer_message(s, "No saved Found", "click")
+    s.press("Escape")
+    check(s.wait_exit(10) == 1, "ESC on the title after the box did not end with 1")
+
+
+def scenario_resume_damaged(s):
+    """A damaged save, then a pipe at the save's name: each is refused in the
+    game's own box, answered by ESC and by space, without quitting or hanging."""
+    run_dir = s.data_copy()
+    save = os.path.join(run_dir, "heroData.txt")
+    with open(save, "w") as f:
+        f.write("1 2 3 not a save\n")
+    s.start_x()
+    s.start_game()
+    damaged = 'The saved game in "heroData.txt" is damaged and cannot be resumed.'
+    answer_message(s, damaged, "Escape")
+    os.remove(save)
+    os.mkfifo(save)
+    answer_message(s, damaged, "space")
+    s.press("Escape")
+    check(s.wait_exit(10) == 1, "ESC on the title after the boxes did not end with 1")
+
+
+# The notice of a failed save: over the bottom of the frame, two lines.
+NOTICE_BOX = (8, 396, 624, 60)
+
+
+def scenario_save_fails(s):
+    """A folder at "heroData.txt": F1 shows a notice over the play frame and a
+    line on standard error, play goes on, the notice goes after about two
+    seconds, ESC ends with 0 and the folder is untouched. Then a link planted
+    at the old temporary name: F1 saves, and the link's target is untouched."""
+    run_dir = s.data_copy()
+    folder = os.path.join(run_dir, "heroData.txt")
+    os.mkdir(folder)
+    s.start_x()
+    s.start_game()
+    enter_game(s)
+    world = s.picture("worldMap.bmp")
+    s.press("F1", hold=0.5)  # held: told once
+    told = s.wait_screen("notice", lambda shot: diff_fraction(shot, world, box=NOTICE_BOX) > 0.5, 3)
+    expect_world_view(told, world, (0, 0), "play under the notice", limit=0.2)
+    s.hold_until("Down", "walking-under-notice", view_condition(world, DOWN_TO_WALL), 6)
+    s.wait_screen("notice-gone", lambda shot: diff_fraction(shot, world, box=NOTICE_BOX, ref_at=(8, 396 + 224))
+                  < 0.2, 5)
+    out, err = s.output()
+    lines = [line for line in err.splitlines() if line.startswith("Could not save")]
+    check(len(lines) == 1, "one held F1 should tell one line on standard error, got %r" % lines)
+    check('a folder is in the way of "heroData.txt"' in lines[0], "the line says %r" % lines[0])
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play after a failed save did not end with 0")
+    check(os.path.isdir(folder) and not os.listdir(folder), "the folder at heroData.txt was changed")
+    check(not [n for n in os.listdir(run_dir) if n.startswith("heroData.txt.")], "a temporary file was left")
+
+    os.rmdir(folder)
+    target = os.path.join(s.tmp, "precious.txt")
+    with open(target, "w") as f:
+        f.write("keep me\n")
+    os.symlink(target, os.path.join(run_dir, "heroData.txt.new"))
+    s.start_game()
+    enter_game(s)
+    s.press("F1")
+    saved = wait_save(run_dir, lambda text: True)
+    check(saved == NEW_GAME_SAVE, "the save beside a planted link is %r" % saved)
+    with open(target) as f:
+        check(f.read() == "keep me\n", "F1 wrote through the link at heroData.txt.new")
+    check(os.path.islink(os.path.join(run_dir, "heroData.txt.new")), "the planted link was removed")
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
 
 
 def scenario_east_music(s):
@@ -958,6 +1064,8 @@ SCENARIOS = {
     "walk": scenario_walk,
     "save_resume": scenario_save_resume,
     "resume_without_save": scenario_resume_without_save,
+    "resume_damaged": scenario_resume_damaged,
+    "save_fails": scenario_save_fails,
     "east_music": scenario_east_music,
     "heal_and_swing": scenario_heal_and_swing,
     "game_over": scenario_game_over,

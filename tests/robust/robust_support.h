@@ -36,7 +36,7 @@ class RandomPlayer
 // for the whole run.
 struct HeadlessGame {
     ShellState state;
-    SaveStreams saves;
+    SaveFiles saves;
     BITMAP *screen = nullptr;
 };
 HeadlessGame &headlessGame();

@@ -1,6 +1,6 @@
 // save_faults_test.cpp - F1 held in play while the save cannot be completed:
-// the write, the flush or the rename fails, the temporary file cannot be made,
-// the disk is full, or the folder is read-only. Afterwards heroData.txt is
+// the write, the flush or the rename fails, a folder stands at the save's
+// name, the disk is really full, or the folder is read-only. Afterwards heroData.txt is
 // byte for byte the previous save, no temporary file is left behind, and once
 // the fault is gone the next F1 saves again.
 
@@ -10,6 +10,7 @@
 #include <functional>
 #include <linux/capability.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -40,11 +41,12 @@ class SaveFaults : public ::testing::Test
     }
     void TearDown() override
     {
-        saveFault = SaveFault::none;
+        game.saves.ops = &systemSaveFileOps;
         releaseAllKeysAfter();
     }
     static void releaseAllKeysAfter() { applyReplayKeys(0); }
 
+    // F1 held for `ticks` ticks, then one tick in which the game sees it up.
     void holdF1(int ticks)
     {
         for (int t = 0; t < ticks; ++t) {
@@ -52,9 +54,10 @@ class SaveFaults : public ::testing::Test
             runTick(game.state, game.saves, game.screen);
         }
         applyReplayKeys(0);
+        runTick(game.state, game.saves, game.screen);
     }
     std::string saved() const { return readWholeFile(folder.file(saveFileName)); }
-    bool tempLeft() const { return access(folder.file(saveTempFileName).c_str(), F_OK) == 0; }
+    bool tempLeft() const { return saveTempFilesIn(folder.path()) != 0; }
 
     // After the fault: the previous file untouched, no temporary file.
     void expectPreviousKept()
@@ -73,49 +76,87 @@ class SaveFaults : public ::testing::Test
 
 } // namespace
 
-TEST_F(SaveFaults, TheSeamsWriteFlushAndRename)
+TEST_F(SaveFaults, AWriteFlushOrRenameThatFails)
 {
-    for (SaveFault fault : {SaveFault::failWrite, SaveFault::failFlush, SaveFault::failRename}) {
-        SCOPED_TRACE(int(fault));
+    for (SaveStep step : {SaveStep::write, SaveStep::flush, SaveStep::rename}) {
+        SCOPED_TRACE(int(step));
         writeWholeFile(folder.file(saveFileName), previousSave);
-        saveFault = fault;
+        game.saves.ops = failingSaveOps(step, EIO);
         holdF1(5);
         expectPreviousKept();
-        saveFault = SaveFault::none;
+        EXPECT_EQ(game.state.noticeTicks, saveNoticeTicks - 6); // told at the first tick only
+        game.saves.ops = &systemSaveFileOps;
         expectSavesAgain();
     }
 }
 
-TEST_F(SaveFaults, AFolderWhereTheTemporaryFileGoes)
+TEST_F(SaveFaults, AFolderAtTheSavesName)
 {
-    ASSERT_EQ(mkdir(folder.file(saveTempFileName).c_str(), 0700), 0);
+    ASSERT_EQ(unlink(folder.file(saveFileName).c_str()), 0);
+    ASSERT_EQ(mkdir(folder.file(saveFileName).c_str(), 0700), 0);
     holdF1(5);
-    EXPECT_EQ(saved(), previousSave);
-    ASSERT_EQ(rmdir(folder.file(saveTempFileName).c_str()), 0); // still a folder, and empty
+    EXPECT_FALSE(tempLeft());
+    ASSERT_EQ(rmdir(folder.file(saveFileName).c_str()), 0); // still a folder, and empty
     expectSavesAgain();
 }
 
-TEST_F(SaveFaults, AFullDisk)
+// A tiny file system of its own, mounted in the test folder and made the
+// working folder while F1 is held. Mounting needs root.
+class MountedSaveFolder : public SaveFaults
 {
-    // The temporary file is /dev/full: it opens, and every write fails with
-    // ENOSPC. The failed save removes its temporary file (here the link), so
-    // the fault lasts one tick.
-    ASSERT_EQ(symlink("/dev/full", folder.file(saveTempFileName).c_str()), 0);
-    holdF1(1);
-    expectPreviousKept();
-    expectSavesAgain();
+  protected:
+    std::string small;
+    char back[4096] = "";
+    bool mounted = false;
+
+    bool mountSmall()
+    {
+        small = folder.file("small");
+        if (mkdir(small.c_str(), 0755) != 0 ||
+            mount("jewelward-save", small.c_str(), "tmpfs", 0, "size=16k") != 0)
+            return false;
+        mounted = true;
+        writeWholeFile(small + "/" + saveFileName, previousSave);
+        return true;
+    }
+    // Holds F1 inside the small folder; returns the notice told.
+    std::string holdF1Inside(int ticks)
+    {
+        EXPECT_NE(getcwd(back, sizeof back), nullptr);
+        EXPECT_EQ(chdir(small.c_str()), 0);
+        holdF1(ticks);
+        EXPECT_EQ(chdir(back), 0);
+        return game.state.noticeText ? game.state.noticeText : "";
+    }
+    void TearDown() override
+    {
+        if (mounted)
+            umount(small.c_str());
+        SaveFaults::TearDown();
+    }
+};
+
+TEST_F(MountedSaveFolder, AReallyFullDisk)
+{
+    if (!mountSmall())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    FILE *fill = std::fopen((small + "/filler").c_str(), "w");
+    ASSERT_NE(fill, nullptr);
+    while (std::fputc('x', fill) != EOF && std::fflush(fill) == 0) {
+    }
+    std::fclose(fill);
+    EXPECT_EQ(holdF1Inside(3), "Could not save: the disk is full");
+    EXPECT_EQ(readWholeFile(small + "/" + saveFileName), previousSave);
+    EXPECT_EQ(saveTempFilesIn(small), 0);
 }
 
-TEST_F(SaveFaults, ADeviceThatCannotBeFlushed)
+TEST_F(MountedSaveFolder, AReadOnlyFileSystem)
 {
-    // Writes to /dev/null succeed and its fsync fails: nothing may be renamed.
-    ASSERT_EQ(symlink("/dev/null", folder.file(saveTempFileName).c_str()), 0);
-    holdF1(1);
-    expectPreviousKept();
-    struct stat info;
-    ASSERT_EQ(lstat(folder.file(saveFileName).c_str(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode)) << "heroData.txt was replaced by a link to /dev/null";
-    expectSavesAgain();
+    if (!mountSmall())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    ASSERT_EQ(mount(nullptr, small.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    EXPECT_EQ(holdF1Inside(3), "Could not save: the folder is read-only");
+    EXPECT_EQ(readWholeFile(small + "/" + saveFileName), previousSave);
 }
 
 TEST_F(SaveFaults, AReadOnlyFolder)
@@ -133,13 +174,17 @@ TEST_F(SaveFaults, AReadOnlyFolder)
         if (access(folder.path().c_str(), W_OK) == 0)
             _exit(4); // the folder is still writable: the case would prove nothing
         holdF1(5);
+        if (!game.state.noticeText ||
+            std::string(game.state.noticeText) != "Could not save: permission denied")
+            _exit(5);
         _exit(::testing::Test::HasFailure() ? 1 : 0);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_EQ(chmod(folder.path().c_str(), 0755), 0);
     ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
-    ASSERT_EQ(WEXITSTATUS(status), 0) << "3: capabilities not dropped, 4: the folder stayed writable";
+    ASSERT_EQ(WEXITSTATUS(status), 0)
+        << "3: capabilities not dropped, 4: the folder stayed writable, 5: wrong notice";
     expectPreviousKept();
     expectSavesAgain();
 }

@@ -138,3 +138,51 @@ bool LinkedDataFolder::exists(const std::string &name) const
 {
     return access(file(name).c_str(), F_OK) == 0;
 }
+
+namespace
+{
+
+int failingError = 0;
+ssize_t failWrite(int, const void *, size_t)
+{
+    errno = failingError;
+    return -1;
+}
+int failFlush(int)
+{
+    errno = failingError;
+    return -1;
+}
+int failRename(const char *, const char *)
+{
+    errno = failingError;
+    return -1;
+}
+const SaveFileOps failAtWrite = {failWrite, ::fsync, ::rename};
+const SaveFileOps failAtFlush = {::write, failFlush, ::rename};
+const SaveFileOps failAtRename = {::write, ::fsync, failRename};
+
+} // namespace
+
+const SaveFileOps *failingSaveOps(SaveStep step, int error)
+{
+    failingError = error;
+    switch (step) {
+    case SaveStep::write: return &failAtWrite;
+    case SaveStep::flush: return &failAtFlush;
+    case SaveStep::rename: return &failAtRename;
+    }
+    return &systemSaveFileOps;
+}
+
+int saveTempFilesIn(const std::string &folder)
+{
+    int count = 0;
+    if (DIR *dir = opendir(folder.c_str())) {
+        while (dirent *entry = readdir(dir))
+            if (std::strncmp(entry->d_name, saveTempPrefix, std::strlen(saveTempPrefix)) == 0)
+                ++count;
+        closedir(dir);
+    }
+    return count;
+}

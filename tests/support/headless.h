@@ -6,6 +6,7 @@
 #include <allegro.h>
 #include <string>
 
+#include "persist/save_file.h"
 #include "shell/shell_state.h"
 
 // Starts Allegro once per process (SYSTEM_NONE, 32-bit colour) and changes to
@@ -40,3 +41,11 @@ class LinkedDataFolder
 
 // Removes a folder and everything in it, folders included.
 void removeFolder(const std::string &folder);
+
+// Save file operations that fail at one step with `error`, as a broken disk
+// would; the other steps are the system's.
+enum class SaveStep { write, flush, rename };
+const SaveFileOps *failingSaveOps(SaveStep step, int error);
+
+// Names in `folder` that start with "heroData.txt." (temporary saves).
+int saveTempFilesIn(const std::string &folder);

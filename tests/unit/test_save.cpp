@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "combat/hero_stats.h"
 #include "persist/save_file.h"
 #include "shell/game_loop.h"
+#include "shell/message_box.h"
 #include "shell/music.h"
 #include "unit_fixtures.h"
 
@@ -50,9 +52,9 @@ class SaveTest : public PlayTest
 
 TEST_F(SaveTest, ANewGameSavedAtOnce)
 {
-    ASSERT_TRUE(saveGame(state, saves));
+    ASSERT_TRUE(saveGame(state, saves).saved);
     EXPECT_EQ(saved(), newGameFile);
-    EXPECT_FALSE(folder.exists(saveTempFileName));
+    EXPECT_EQ(saveTempFilesIn(folder.path()), 0);
 }
 
 TEST_F(SaveTest, EveryValueComesBack)
@@ -71,7 +73,7 @@ TEST_F(SaveTest, EveryValueComesBack)
     heroStats.experience = 123;
     jewels[1].alive = false;
     heroStats.jewelCount = 1;
-    ASSERT_TRUE(saveGame(state, saves));
+    ASSERT_TRUE(saveGame(state, saves).saved);
     EXPECT_EQ(saved(), "-5\n2147483647\n-2147483648\n77\n2\n6\n-3\n40\n11\n30\n123\n150\n0\n1\n0\n");
 
     resetWorld();
@@ -244,32 +246,113 @@ TEST_F(SaveTest, TheSavedZoneTrackStartsAtFullVolume)
     }
 }
 
-TEST_F(SaveTest, AFailedSaveLeavesThePreviousFileIntact)
+TEST_F(SaveTest, AFailedSaveLeavesThePreviousFileIntactAndSaysWhy)
 {
-    for (SaveFault fault : {SaveFault::failWrite, SaveFault::failFlush, SaveFault::failRename}) {
-        SCOPED_TRACE(int(fault));
-        saveFault = SaveFault::none;
+    struct Case {
+        SaveStep step;
+        int error;
+        const char *told;
+    } cases[] = {
+        {SaveStep::write, ENOSPC, "Could not save: the disk is full"},
+        {SaveStep::write, EDQUOT, "Could not save: the disk is full"},
+        {SaveStep::flush, EIO, "Could not save: input/output error"},
+        {SaveStep::rename, EROFS, "Could not save: the folder is read-only"},
+        {SaveStep::rename, EACCES, "Could not save: permission denied"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.told);
+        saves.ops = &systemSaveFileOps;
         state.hero.x = 272;
-        ASSERT_TRUE(saveGame(state, saves));
+        ASSERT_TRUE(saveGame(state, saves).saved);
         state.hero.x = 999;
-        saveFault = fault;
-        EXPECT_FALSE(saveGame(state, saves));
+        saves.ops = failingSaveOps(c.step, c.error);
+        const SaveResult result = saveGame(state, saves);
+        EXPECT_FALSE(result.saved);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_STREQ(saveFailureText(result.error), c.told);
         EXPECT_EQ(saved(), newGameFile);
-        EXPECT_FALSE(folder.exists(saveTempFileName));
-        saveFault = SaveFault::none;
-        ASSERT_TRUE(saveGame(state, saves)); // the same streams work again
+        EXPECT_EQ(saveTempFilesIn(folder.path()), 0);
+        saves.ops = &systemSaveFileOps;
+        ASSERT_TRUE(saveGame(state, saves).saved); // the next F1 works again
         EXPECT_EQ(saved().substr(0, 10), "0\n0\n999\n19");
     }
 }
 
-TEST_F(SaveTest, ASaveThatCannotBeCreatedKeepsTheOldFile)
+TEST_F(SaveTest, AFolderInTheWayAndPlantedLinksAreNeverWrittenThrough)
 {
-    ASSERT_TRUE(saveGame(state, saves));
-    // A folder where the temporary file should go: it cannot be opened.
-    ASSERT_EQ(mkdir((folder.path() + "/" + saveTempFileName).c_str(), 0700), 0);
-    state.hero.x = 999;
-    EXPECT_FALSE(saveGame(state, saves));
+    // Links at the names a temporary file might take, pointing at a file
+    // that must not change, and a folder at the save's own name.
+    folder.write("precious.txt", "keep me\n");
+    for (const char *name : {"heroData.txt.new", "heroData.txt.tmp", "heroData.txt.XXXXXX"})
+        ASSERT_EQ(symlink("precious.txt", folder.file(name).c_str()), 0);
+    ASSERT_EQ(mkdir(folder.file(saveFileName).c_str(), 0700), 0);
+    const SaveResult result = saveGame(state, saves);
+    EXPECT_FALSE(result.saved);
+    EXPECT_STREQ(saveFailureText(result.error), "Could not save: a folder is in the way of \"heroData.txt\"");
+    std::string text;
+    ASSERT_TRUE(folder.read("precious.txt", text));
+    EXPECT_EQ(text, "keep me\n");
+    EXPECT_EQ(saveTempFilesIn(folder.path()), 3);           // only the planted links
+    ASSERT_EQ(rmdir(folder.file(saveFileName).c_str()), 0); // still an empty folder
+    ASSERT_TRUE(saveGame(state, saves).saved);
     EXPECT_EQ(saved(), newGameFile);
-    rmdir((folder.path() + "/" + saveTempFileName).c_str());
-    EXPECT_TRUE(saveGame(state, saves));
+    ASSERT_TRUE(folder.read("precious.txt", text));
+    EXPECT_EQ(text, "keep me\n");
+}
+
+TEST_F(SaveTest, F1TellsAFailedSaveOncePerPressAndPlayGoesOn)
+{
+    ASSERT_EQ(mkdir(folder.file(saveFileName).c_str(), 0700), 0);
+    key[KEY_F1] = 1;
+    runTick();
+    EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 1); // drawn once already
+    ASSERT_NE(state.noticeText, nullptr);
+    EXPECT_STREQ(state.noticeText, "Could not save: a folder is in the way of \"heroData.txt\"");
+    for (int t = 0; t < 50; ++t)
+        runTick(); // held: saves are tried again, the notice is not restarted
+    EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 51);
+    key[KEY_F1] = 0;
+    for (int t = 0; t < saveNoticeTicks; ++t)
+        runTick();
+    EXPECT_EQ(state.noticeTicks, 0);
+    key[KEY_F1] = 1; // a new press tells again
+    runTick();
+    EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 1);
+    key[KEY_F1] = 0;
+    ASSERT_EQ(rmdir(folder.file(saveFileName).c_str()), 0);
+}
+
+TEST_F(SaveTest, ASaveThatCannotBeReadIsToldApartFromNone)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const std::string &)> make;
+        ResumeResult result;
+        const char *told;
+    } cases[] = {
+        {"none", [](const std::string &) {}, ResumeResult::noFile, "No saved Found"},
+        {"a dangling link", [](const std::string &p) { ASSERT_EQ(symlink("gone.txt", p.c_str()), 0); },
+         ResumeResult::noFile, "No saved Found"},
+        {"a pipe", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, ResumeResult::damaged,
+         "The saved game in \"heroData.txt\" is damaged and cannot be resumed."},
+        {"a folder", [](const std::string &p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); },
+         ResumeResult::damaged, "The saved game in \"heroData.txt\" is damaged and cannot be resumed."},
+        {"a device", [](const std::string &p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
+         ResumeResult::damaged, "The saved game in \"heroData.txt\" is damaged and cannot be resumed."},
+        {"a link loop", [](const std::string &p) { ASSERT_EQ(symlink(saveFileName, p.c_str()), 0); },
+         ResumeResult::unreadable,
+         "The saved game in \"heroData.txt\" cannot be read: too many levels of symbolic links"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.file(saveFileName);
+        c.make(path);
+        onTheTitle();
+        EXPECT_EQ(resumeGame(state, saves), c.result);
+        EXPECT_STREQ(lastMessage, c.told);
+        EXPECT_EQ(state.titleStage, 0);
+        expectMusic({});
+        if (rmdir(path.c_str()) != 0)
+            unlink(path.c_str());
+    }
 }

@@ -130,7 +130,6 @@ void WorldTest::SetUp()
     startHeadless();
     resetWorld();
     clearMusicLog();
-    saveFault = SaveFault::none;
     randomSeedFixed = false;
 }
 
@@ -138,7 +137,6 @@ void WorldTest::TearDown()
 {
     resetWorld();
     clearMusicLog();
-    saveFault = SaveFault::none;
 }
 
 void PlayTest::SetUp()

@@ -107,7 +107,7 @@ class PlayTest : public WorldTest
     void expectMusic(std::initializer_list<Call> calls) const;
 
     ShellState state;
-    SaveStreams saves;
+    SaveFiles saves;
     BITMAP *dest = nullptr; // the "screen" every tick is copied to
     BitmapPool pool;
     // The pictures the roster's set-up would load, as small stand-ins.

@@ -84,7 +84,7 @@ template <class Prepare, class Iteration> Figures measure(int ticks, Prepare pre
 
 // Ticks of play: `between(t)` then `pattern(t)` set up each tick, untimed.
 template <class Pattern, class Between>
-Figures measurePlay(ShellState &state, SaveStreams &saves, BITMAP *dest, int ticks, Pattern pattern,
+Figures measurePlay(ShellState &state, SaveFiles &saves, BITMAP *dest, int ticks, Pattern pattern,
                     Between between)
 {
     return measure(
@@ -140,7 +140,7 @@ int main(int argc, char **argv)
     randomSeed = 11;
     const double floor = frameCopyFloor();
 
-    SaveStreams saves;
+    SaveFiles saves;
     ShellState state;
     bringUpGame(state, false);
     BITMAP *dest = create_bitmap(640, 480);

@@ -131,7 +131,7 @@ int main(int argc, char **argv)
     randomSeedFixed = true;
     randomSeed = script.seed;
 
-    SaveStreams saves;
+    SaveFiles saves;
     ShellState state;
     bringUpGame(state, false);
     BITMAP *screenBitmap = create_bitmap(screenWidth, screenHeight);
