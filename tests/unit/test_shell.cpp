@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "actors/roster.h"
 #include "combat/contact.h"
@@ -13,6 +14,7 @@
 #include "persist/save_file.h"
 #include "shell/game_loop.h"
 #include "shell/hero_control.h"
+#include "shell/message_box.h"
 #include "shell/music.h"
 #include "unit_fixtures.h"
 #include "world/walk_grids.h"
@@ -612,4 +614,35 @@ TEST_F(HeroControlTest, AViewPastThePictureEdgeKeepsThePreviousPixels)
     runTick();
     EXPECT_EQ(getpixel(dest, 100, 400), getpixel(state.backdrop, 3100, 1400));
     EXPECT_EQ(getpixel(dest, 600, 400), colour(9, 8, 7));
+}
+
+TEST(MessageText, WrapsAtSpacesAndNewlinesAndCutsOnlyOverlongWords)
+{
+    struct Case {
+        const char *text;
+        int width;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"No saved Found", 34, {"No saved Found"}},
+        {"The saved game in \"heroData.txt\" is damaged and cannot be resumed.",
+         34,
+         {"The saved game in \"heroData.txt\"", "is damaged and cannot be resumed."}},
+        {"first line\nsecond", 34, {"first line", "second"}},
+        {"  spaced   out  ", 34, {"spaced out"}},
+        {"abcdefghij", 4, {"abcd", "efgh", "ij"}},
+        {"a b c", 3, {"a b", "c"}},
+        {"", 34, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        char lines[8][64];
+        const int count = wrapMessage(c.text, c.width, lines, 8);
+        ASSERT_EQ(count, int(c.lines.size()));
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(lines[i], c.lines[i]);
+    }
+    // More lines than room: the first ones are kept, nothing is written past.
+    char two[2][64];
+    EXPECT_EQ(wrapMessage("a\nb\nc\nd", 34, two, 2), 2);
+    EXPECT_STREQ(two[1], "b");
 }

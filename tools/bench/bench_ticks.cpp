@@ -55,6 +55,31 @@ double frameCopyFloor()
     return micros[micros.size() / 2];
 }
 
+// One save, as every tick with F1 held makes one: written, flushed to the
+// disk and renamed into place, in a folder of its own under /tmp.
+void measureSaves(ShellState &state, SaveFiles &saves)
+{
+    char folder[] = "/tmp/jewelward-bench-XXXXXX";
+    char back[4096];
+    if (!mkdtemp(folder) || !getcwd(back, sizeof back) || chdir(folder) != 0) {
+        std::printf("Saves: no folder to save in.\n");
+        return;
+    }
+    std::vector<double> micros;
+    bool allSaved = true;
+    for (int i = 0; i < 300; ++i) {
+        const int64_t t0 = monotonicNanoseconds();
+        allSaved = saveGame(state, saves).saved && allSaved;
+        micros.push_back((monotonicNanoseconds() - t0) / 1000.0);
+    }
+    std::remove(saveFileName);
+    if (chdir(back) != 0 || rmdir(folder) != 0)
+        std::printf("(the folder %s is left behind)\n", folder);
+    const Figures f = summarise(micros, 0);
+    std::printf("One save (F1 held saves every tick), %zu saves in %s: median %.0f us, p99 %.0f us%s\n",
+                micros.size(), folder, f.median, f.p99, allSaved ? "" : " (some failed)");
+}
+
 void holdKeys(std::initializer_list<int> keys)
 {
     for (int i = 0; i < KEY_MAX; ++i)
@@ -241,5 +266,6 @@ int main(int argc, char **argv)
         "Game set-up (enemies and hero cut and placed): %.1f ms; bare load_bitmap of worldMap.bmp: %.1f ms; "
         "ratio %.2f\n",
         setUpMs, loadMs, setUpMs / loadMs);
+    measureSaves(state, saves);
     return 0;
 }
