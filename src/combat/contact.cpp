@@ -7,8 +7,8 @@
 #include "actors/roster.h"
 #include "combat/attack.h"
 #include "combat/hero_stats.h"
-#include "shell/music.h"
-#include "shell/shell_state.h"
+#include "core/music.h"
+#include "state/shell_state.h"
 #include "world/coords.h"
 #include "world/walk_grids.h"
 

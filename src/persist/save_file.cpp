@@ -15,9 +15,9 @@
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
-#include "shell/message_box.h"
-#include "shell/music.h"
-#include "shell/shell_state.h"
+#include "core/message_box.h"
+#include "core/music.h"
+#include "state/shell_state.h"
 
 const SaveFileOps systemSaveFileOps = {::write, ::fsync, ::rename};
 

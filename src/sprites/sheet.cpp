@@ -2,7 +2,7 @@
 
 #include "sprites/sheet.h"
 
-#include "shell/failure.h"
+#include "core/failure.h"
 
 BITMAP *loadPicture(const char *fileName)
 {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fault_files.h"
+#include "game/data_check.h"
 #include "robust_support.h"
-#include "shell/data_check.h"
 
 namespace
 {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "combat/hero_stats.h"
+#include "game/game_loop.h"
 #include "persist/save_file.h"
 #include "replay_script.h"
 #include "robust_support.h"
-#include "shell/game_loop.h"
 
 namespace
 {

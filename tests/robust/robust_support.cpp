@@ -12,12 +12,12 @@
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
+#include "core/music.h"
+#include "game/data_check.h"
+#include "game/game_loop.h"
+#include "game/startup.h"
 #include "headless.h"
 #include "replay_script.h"
-#include "shell/data_check.h"
-#include "shell/game_loop.h"
-#include "shell/music.h"
-#include "shell/startup.h"
 
 uint16_t RandomPlayer::nextTick()
 {

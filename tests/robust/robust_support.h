@@ -12,7 +12,7 @@
 
 #include "headless.h"
 #include "persist/save_file.h"
-#include "shell/shell_state.h"
+#include "state/shell_state.h"
 
 // Holds a random combination of ENTER, F1, the arrows and right Shift (never
 // ESC) for 1..200 ticks, then draws the next one. The same seed gives the same

@@ -16,10 +16,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "game/game_loop.h"
 #include "persist/save_file.h"
 #include "replay_script.h"
 #include "robust_support.h"
-#include "shell/game_loop.h"
 
 namespace
 {

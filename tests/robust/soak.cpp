@@ -22,8 +22,8 @@
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
+#include "game/game_loop.h"
 #include "robust_support.h"
-#include "shell/game_loop.h"
 #include "world/walk_grids.h"
 
 namespace

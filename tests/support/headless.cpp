@@ -13,8 +13,8 @@
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
-#include "shell/data_check.h"
-#include "shell/game_loop.h"
+#include "game/data_check.h"
+#include "game/game_loop.h"
 
 void startHeadless()
 {

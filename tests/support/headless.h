@@ -7,7 +7,7 @@
 #include <string>
 
 #include "persist/save_file.h"
-#include "shell/shell_state.h"
+#include "state/shell_state.h"
 
 // Starts Allegro once per process (SYSTEM_NONE, 32-bit colour) and changes to
 // the generated data folder. Safe to call many times.

@@ -11,8 +11,8 @@
 #include "combat/attack.h"
 #include "combat/contact.h"
 #include "combat/hero_stats.h"
-#include "shell/game_loop.h"
-#include "shell/music.h"
+#include "core/music.h"
+#include "game/game_loop.h"
 #include "unit_fixtures.h"
 
 namespace

@@ -11,10 +11,10 @@
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
+#include "core/message_box.h"
+#include "core/music.h"
+#include "game/game_loop.h"
 #include "persist/save_file.h"
-#include "shell/game_loop.h"
-#include "shell/message_box.h"
-#include "shell/music.h"
 #include "unit_fixtures.h"
 
 namespace

@@ -12,10 +12,10 @@
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
-#include "shell/data_check.h"
-#include "shell/game_loop.h"
-#include "shell/hero_control.h"
-#include "shell/music.h"
+#include "core/music.h"
+#include "game/data_check.h"
+#include "game/game_loop.h"
+#include "game/hero_control.h"
 #include "world/walk_grids.h"
 
 BITMAP *solidBitmap(int w, int h, int fill)

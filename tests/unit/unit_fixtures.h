@@ -15,8 +15,8 @@
 #include "actors/roster.h"
 #include "headless.h"
 #include "persist/save_file.h"
-#include "shell/shell_state.h"
 #include "sprites/character.h"
+#include "state/shell_state.h"
 
 // 32-bit colours as memory bitmaps hold them.
 inline int colour(int r, int g, int b)

@@ -8,7 +8,7 @@
 #include <allegro.h>
 #include <cstdlib>
 
-#include "shell/pacing.h"
+#include "game/pacing.h"
 
 int main(int argc, char **argv)
 {

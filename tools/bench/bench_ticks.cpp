@@ -17,10 +17,10 @@
 #include "actors/roster.h"
 #include "alloc_count.h"
 #include "combat/hero_stats.h"
+#include "game/game_loop.h"
+#include "game/pacing.h"
+#include "game/startup.h"
 #include "persist/save_file.h"
-#include "shell/game_loop.h"
-#include "shell/pacing.h"
-#include "shell/startup.h"
 #include "world/walk_grids.h"
 
 namespace

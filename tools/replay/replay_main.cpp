@@ -18,11 +18,11 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
+#include "game/data_check.h"
+#include "game/game_loop.h"
+#include "game/startup.h"
 #include "persist/save_file.h"
 #include "replay_script.h"
-#include "shell/data_check.h"
-#include "shell/game_loop.h"
-#include "shell/startup.h"
 #include "summary.h"
 
 namespace

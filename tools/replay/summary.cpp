@@ -4,7 +4,7 @@
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
-#include "shell/music.h"
+#include "core/music.h"
 
 namespace
 {

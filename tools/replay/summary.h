@@ -4,6 +4,6 @@
 
 #include <cstdio>
 
-#include "shell/shell_state.h"
+#include "state/shell_state.h"
 
 void printSummary(FILE *out, const ShellState &state);

@@ -8,7 +8,7 @@
 
 #include <allegro.h>
 
-#include "shell/shell_state.h"
+#include "state/shell_state.h"
 
 struct SaveFiles;
 

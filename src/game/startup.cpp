@@ -1,6 +1,6 @@
 // startup.cpp - start-up and shutdown in their fixed order.
 
-#include "shell/startup.h"
+#include "game/startup.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,10 +8,10 @@
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
-#include "shell/data_check.h"
-#include "shell/failure.h"
-#include "shell/game_loop.h"
-#include "shell/music.h"
+#include "core/failure.h"
+#include "core/music.h"
+#include "game/data_check.h"
+#include "game/game_loop.h"
 
 static void onCloseButton()
 {

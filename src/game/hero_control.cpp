@@ -1,8 +1,8 @@
 // hero_control.cpp - hero set-up, arrow keys, camera and music zones.
 
-#include "shell/hero_control.h"
+#include "game/hero_control.h"
 
-#include "shell/music.h"
+#include "core/music.h"
 #include "sprites/sheet.h"
 #include "world/coords.h"
 #include "world/walk_grids.h"

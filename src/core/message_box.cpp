@@ -1,12 +1,12 @@
 // message_box.cpp - the game's own message box, drawn on its screen.
 
-#include "shell/message_box.h"
+#include "core/message_box.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "shell/game_loop.h"
+#include "game/game_loop.h"
 
 int32_t messagesAnswered = 0;
 char lastMessage[512] = "";

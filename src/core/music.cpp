@@ -1,6 +1,6 @@
 // music.cpp - the music seam: Allegro's sample calls plus a short call log.
 
-#include "shell/music.h"
+#include "core/music.h"
 
 MusicCall musicLog[musicLogSize];
 int musicLogLength = 0;

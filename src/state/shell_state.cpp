@@ -1,6 +1,6 @@
 // shell_state.cpp - the backdrop swap and the zone track table.
 
-#include "shell/shell_state.h"
+#include "state/shell_state.h"
 
 #include "sprites/sheet.h"
 

@@ -1,6 +1,6 @@
 // data_check.cpp - header checks of the BMP and WAV files the game loads.
 
-#include "shell/data_check.h"
+#include "game/data_check.h"
 
 #include <cstdint>
 #include <cstdio>

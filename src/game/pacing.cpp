@@ -1,8 +1,8 @@
 // pacing.cpp - fixed-rate tick pacing on CLOCK_MONOTONIC.
 
-#include "shell/pacing.h"
+#include "game/pacing.h"
 
-#include "shell/message_box.h"
+#include "core/message_box.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -3,10 +3,10 @@
 
 #include <allegro.h>
 
+#include "game/game_loop.h"
+#include "game/pacing.h"
+#include "game/startup.h"
 #include "persist/save_file.h"
-#include "shell/game_loop.h"
-#include "shell/pacing.h"
-#include "shell/startup.h"
 
 int main()
 {

@@ -1,6 +1,6 @@
 // game_loop.cpp - title iterations, game set-up and the tick of play.
 
-#include "shell/game_loop.h"
+#include "game/game_loop.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,10 +11,10 @@
 #include "combat/attack.h"
 #include "combat/contact.h"
 #include "combat/hero_stats.h"
+#include "core/message_box.h"
+#include "core/music.h"
+#include "game/hero_control.h"
 #include "persist/save_file.h"
-#include "shell/hero_control.h"
-#include "shell/message_box.h"
-#include "shell/music.h"
 #include "world/walk_grids.h"
 
 volatile bool closeRequested = false;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "shell/shell_state.h"
+#include "state/shell_state.h"
 
 constexpr int32_t heroStepPixels = 4;
 constexpr int32_t eastZoneX = 2000;      // right key at x >= 2000 enters the east

@@ -3,7 +3,7 @@
 // screen mode (or no usable data) could be had.
 #pragma once
 
-#include "shell/shell_state.h"
+#include "state/shell_state.h"
 
 struct SaveFiles;
 

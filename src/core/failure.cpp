@@ -1,8 +1,8 @@
 // failure.cpp - hard failures: one message, then exit code -1 (255 to a parent).
 
-#include "shell/failure.h"
+#include "core/failure.h"
 
-#include "shell/message_box.h"
+#include "core/message_box.h"
 
 #include <allegro.h>
 #include <cstdio>
