@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/game_loop.h"
+#include "core/quit_request.h"
 
 int32_t messagesAnswered = 0;
 char lastMessage[512] = "";

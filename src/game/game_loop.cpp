@@ -17,13 +17,6 @@
 #include "persist/save_file.h"
 #include "world/walk_grids.h"
 
-volatile bool closeRequested = false;
-
-bool quitHeld()
-{
-    return key[KEY_ESC] || closeRequested;
-}
-
 // The screen-sized part of the picture at the camera becomes the frame; where
 // it runs past the picture's edge the frame keeps the previous pixels. A view
 // wholly off the picture (a saved camera far outside) copies nothing.

@@ -8,13 +8,10 @@
 
 #include <allegro.h>
 
+#include "core/quit_request.h"
 #include "state/shell_state.h"
 
 struct SaveFiles;
-
-// Set by the window's close button; acts as ESC does at that moment.
-extern volatile bool closeRequested;
-bool quitHeld(); // ESC down or the close button pressed
 
 enum class TitleResult {
     stay,  // the title goes on
