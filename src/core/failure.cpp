@@ -16,9 +16,11 @@ void failWithMessage(const char *text)
 
 void failDataFile(const char *fileName, const char *problem)
 {
+    // Once the screen is up the game has started: a file that vanished or
+    // broke since the check stops it in play.
     char text[512];
-    std::snprintf(text, sizeof text, "Jewelward cannot start: a data file is unusable.\n\"%s\" %s.", fileName,
-                  problem);
+    std::snprintf(text, sizeof text, "Jewelward cannot %s: a data file is unusable.\n\"%s\" %s.",
+                  screen ? "go on" : "start", fileName, problem);
     failWithMessage(text);
 }
 

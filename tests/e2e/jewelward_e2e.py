@@ -858,7 +858,8 @@ def answer_message(s, text, answer):
     s.wait_screen("box", lambda shot: diff_fraction(shot, title, box=BOX_AREA) > 0.3
                   and diff_fraction(shot, title, excludes=(BOX_BAND,)) < 0.01, 5)
     expect_no_xmessage(s)
-    time.sleep(0.3)
+    mark = s.sound_mark()
+    check(rms(s.sound(mark, 0.5)) > 30.0, "the music stopped while the message is shown")
     check(s.game_proc.poll() is None, "the game ended with the message on screen")
     out, err = s.output()
     check(text in err, "standard error does not hold %r: %r" % (text, err[-300:]))
@@ -905,6 +906,30 @@ def scenario_resume_damaged(s):
     answer_message(s, damaged, "space")
     s.press("Escape")
     check(s.wait_exit(10) == 1, "ESC on the title after the boxes did not end with 1")
+
+
+def scenario_late_load_failure(s):
+    """The game-over picture vanishes after the start-up check: reaching game
+    over stops the game with a message in its own box naming the file, which a
+    real Return answers; the game then ends with -1 (255)."""
+    run_dir = s.data_copy()
+    camera = (1000, 800)
+    write_save(run_dir, camera=camera, hero=(camera[0] + 272, camera[1] + 192), life=0)
+    s.start_x()
+    s.start_game()
+    os.remove(os.path.join(run_dir, "gameover.bmp"))
+    s.press("F2")
+    s.wait_screen("box", lambda shot: diff_fraction(shot, s.picture("Main Menu.bmp")) > 0.3
+                  and diff_fraction(shot, s.picture("worldMap.bmp"), box=BOX_AREA, ref_at=(camera[0] + 120,
+                                                                                           camera[1] + 180)) > 0.3, 5)
+    expect_no_xmessage(s)
+    time.sleep(0.3)
+    check(s.game_proc.poll() is None, "the game ended before its message was answered")
+    s.press("Return")
+    code = s.wait_exit(10)
+    out, err = s.output()
+    check(code == 255, "a picture that cannot be loaded in play ended the game with %s, expected 255" % code)
+    check("gameover.bmp" in err, "standard error does not name gameover.bmp: %r" % err[-300:])
 
 
 # The notice of a failed save: over the bottom of the frame, two lines.
@@ -1066,6 +1091,7 @@ SCENARIOS = {
     "resume_without_save": scenario_resume_without_save,
     "resume_damaged": scenario_resume_damaged,
     "save_fails": scenario_save_fails,
+    "late_load_failure": scenario_late_load_failure,
     "east_music": scenario_east_music,
     "heal_and_swing": scenario_heal_and_swing,
     "game_over": scenario_game_over,
