@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/message_box.h"
 #include "game/game_loop.h"
 #include "persist/save_file.h"
 #include "replay_script.h"
@@ -159,32 +160,60 @@ TEST_F(MountedSaveFolder, AReadOnlyFileSystem)
     EXPECT_EQ(readWholeFile(small + "/" + saveFileName), previousSave);
 }
 
-TEST_F(SaveFaults, AReadOnlyFolder)
+// Runs `body` in a child that has dropped every capability first, as an
+// ordinary user would be: root reads and writes through any file mode. The
+// child's exit code: 0 passed, 3 capabilities not dropped, others from body.
+static int withoutCapabilities(const std::function<int()> &body)
 {
-    // Root writes through a mode of 555: the ticks run in a child that has
-    // dropped every capability first, as an ordinary user would be.
-    ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
+    if (child < 0)
+        return -1;
     if (child == 0) {
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct none[2] = {};
         if (geteuid() == 0 && syscall(SYS_capset, &header, none) != 0)
             _exit(3);
+        const int code = body();
+        _exit(code != 0 ? code : ::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -2;
+    return WEXITSTATUS(status);
+}
+
+TEST_F(SaveFaults, AReadOnlyFolder)
+{
+    ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
+    const int code = withoutCapabilities([&] {
         if (access(folder.path().c_str(), W_OK) == 0)
-            _exit(4); // the folder is still writable: the case would prove nothing
+            return 4; // the folder is still writable: the case would prove nothing
         holdF1(5);
         if (!game.state.noticeText ||
             std::string(game.state.noticeText) != "Could not save: permission denied")
-            _exit(5);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+            return 5;
+        return 0;
+    });
     ASSERT_EQ(chmod(folder.path().c_str(), 0755), 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
-    ASSERT_EQ(WEXITSTATUS(status), 0)
-        << "3: capabilities not dropped, 4: the folder stayed writable, 5: wrong notice";
+    ASSERT_EQ(code, 0) << "3: capabilities not dropped, 4: the folder stayed writable, 5: wrong notice";
     expectPreviousKept();
     expectSavesAgain();
+}
+
+TEST_F(SaveFaults, ASaveThePlayerMayNotReadIsSaidSo)
+{
+    ASSERT_EQ(chmod(folder.file(saveFileName).c_str(), 0), 0);
+    backToTitle(game);
+    const int code = withoutCapabilities([&] {
+        if (resumeGame(game.state, game.saves) != ResumeResult::unreadable)
+            return 4;
+        if (std::string(lastMessage) !=
+            "The saved game in \"heroData.txt\" cannot be read: permission denied")
+            return 5;
+        return game.state.titleStage == 0 ? 0 : 6;
+    });
+    ASSERT_EQ(chmod(folder.file(saveFileName).c_str(), 0644), 0);
+    EXPECT_EQ(code, 0)
+        << "3: capabilities not dropped, 4: not refused as unreadable, 5: wrong message, 6: left "
+           "the title";
 }
