@@ -142,6 +142,16 @@ def check_tree(build_dir, tmp):
         colours = len(set(px[i:i + 3] for i in range(0, len(px), 4 * 3)))
         check(colours > 20, "the %d px icon has only %d colours: no picture on it" % (size, colours))
 
+    # The generator paints the same icons on every run.
+    again = os.path.join(tmp, "icons-again")
+    os.makedirs(again)
+    result = run([os.path.join(build_dir, "tools", "gendata"), "--icons", again])
+    check(result.returncode == 0, "gendata --icons failed: %s" % result.stderr)
+    for size in ICON_SIZES:
+        with open(os.path.join(again, "jewelward-%d.png" % size), "rb") as a, \
+                open(os.path.join(prefix, "share/icons/hicolor/%dx%d/apps/jewelward.png" % (size, size)), "rb") as b:
+            check(a.read() == b.read(), "the %d px icon differs between two runs of the generator" % size)
+
     desktop = os.path.join(prefix, "share/applications/%s.desktop" % APP_ID)
     result = run(["desktop-file-validate", desktop])
     check(result.returncode == 0 and not result.stdout.strip(),
