@@ -1,17 +1,21 @@
 // gendata.cpp - writes every picture and music file the game loads into a
 // folder: gendata FOLDER. Everything is drawn and composed here, from code;
-// the same bytes come out on every run.
+// the same bytes come out on every run. "gendata --icons FOLDER" writes the
+// desktop icons instead.
 
 #include <cstdio>
 #include <functional>
 #include <thread>
 
 #include "art.h"
+#include "icons.h"
 
 int main(int argc, char **argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--icons")
+        return writeIcons(argv[2]) ? 0 : 1;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: gendata FOLDER\n");
+        std::fprintf(stderr, "usage: gendata FOLDER | gendata --icons FOLDER\n");
         return 2;
     }
     const std::string dir = argv[1];
