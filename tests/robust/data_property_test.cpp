@@ -304,7 +304,8 @@ std::vector<Version> pictureVersions(const std::string &good, const Picture &sou
     return out;
 }
 
-std::vector<Version> musicVersions(const std::string &good, const Sound &source, uint32_t seed)
+std::vector<Version> musicVersions(const std::string &good, const Sound &source, const WavChunks &where,
+                                   uint32_t seed)
 {
     std::vector<Version> out;
     // Three seconds of the track, re-encoded; a rate only changes its pitch.
@@ -361,15 +362,16 @@ std::vector<Version> musicVersions(const std::string &good, const Sound &source,
     stray.expect = Expect::refused;
     out.push_back(stray);
 
-    Version same{"as generated", good, Expect::admitted, Content::unknown, good.substr(44)};
-    same.sound.resize(get32(good, 40));
+    Version same{"as generated", good, Expect::admitted, Content::unknown,
+                 good.substr(where.data + 8, get32(good, where.data + 4))};
     out.push_back(same);
-    // The generated layout: "RIFF" size, "fmt " size, tag, channels, rate,
-    // byte rate, block size, bits, "data" size.
-    const std::vector<Field> fields = {{4, 4, true},   {16, 4, false}, {20, 2, false},
-                                       {22, 2, false}, {24, 4, false}, {28, 4, true},
-                                       {32, 2, true},  {34, 2, false}, {40, 4, false}};
-    addMutations(good, fields, 44, 60, seed, same.sound, out);
+    // The "RIFF" size; the "fmt " size, tag, channels, rate, byte rate, block
+    // size and bits; the "data" size.
+    const size_t f = where.format;
+    const std::vector<Field> fields = {{4, 4, true},       {f + 4, 4, false},  {f + 8, 2, false},
+                                       {f + 10, 2, false}, {f + 12, 4, false}, {f + 16, 4, true},
+                                       {f + 20, 2, true},  {f + 22, 2, false}, {where.data + 4, 4, false}};
+    addMutations(good, fields, where.data + 8, 60, seed, same.sound, out);
     return out;
 }
 
@@ -488,8 +490,9 @@ TEST(DataProperty, WhatTheCheckAdmitsLoadsAndPlays)
         Sound sound;
         std::vector<Version> versions;
         if (rule.music) {
-            ASSERT_TRUE(decodeWav16(good, sound)) << rule.name << " is not in the generator's layout";
-            versions = musicVersions(good, sound, uint32_t(1000 + i));
+            WavChunks where;
+            ASSERT_TRUE(decodeWav16(good, sound, where)) << rule.name << " is not 16-bit PCM";
+            versions = musicVersions(good, sound, where, uint32_t(1000 + i));
         } else {
             ASSERT_TRUE(decodeBmp24(good, picture)) << rule.name << " is not in the generator's layout";
             versions = pictureVersions(good, picture, uint32_t(1000 + i));

@@ -238,18 +238,28 @@ std::string encodeBmp(const Picture &picture, const BmpLayout &layout)
     return s + pixels;
 }
 
-bool decodeWav16(const std::string &bytes, Sound &sound)
+bool decodeWav16(const std::string &bytes, Sound &sound, WavChunks &where)
 {
-    if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 8, "WAVEfmt ") != 0 ||
-        get16(bytes, 20) != 1 || get16(bytes, 34) != 16 || bytes.compare(36, 4, "data") != 0)
+    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
         return false;
-    sound.channels = get16(bytes, 22);
-    sound.rate = get32(bytes, 24);
-    const size_t size = get32(bytes, 40);
-    if (size > bytes.size() - 44)
+    where = WavChunks{};
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const size_t size = get32(bytes, at + 4);
+        if (size > bytes.size() - at - 8)
+            return false;
+        if (bytes.compare(at, 4, "fmt ") == 0 && size >= 16)
+            where.format = at;
+        else if (bytes.compare(at, 4, "data") == 0)
+            where.data = at;
+        at += 8 + size + size % 2;
+    }
+    if (where.format == 0 || where.data == 0 || get16(bytes, where.format + 8) != 1 ||
+        get16(bytes, where.format + 22) != 16)
         return false;
-    sound.samples.resize(size / 2);
-    std::memcpy(sound.samples.data(), bytes.data() + 44, sound.samples.size() * 2);
+    sound.channels = get16(bytes, where.format + 10);
+    sound.rate = get32(bytes, where.format + 12);
+    sound.samples.resize(get32(bytes, where.data + 4) / 2);
+    std::memcpy(sound.samples.data(), bytes.data() + where.data + 8, sound.samples.size() * 2);
     return true;
 }
 
@@ -297,7 +307,7 @@ Chunk dataChunk(const Sound &sound, uint16_t channels, uint16_t bits)
             else if (sound.channels == 1)
                 v = sound.samples[f];
             else
-                v = (sound.samples[f * 2] + sound.samples[f * 2 + 1]) / 2;
+                v = sound.samples[f * 2]; // the left channel
             if (bits == 8)
                 c.body += char((v >> 8) + 128);
             else if (bits == 16)

@@ -48,9 +48,12 @@ struct Sound {
     std::vector<int16_t> samples;
 };
 
-// Reads a 16-bit PCM WAV with "fmt " then "data" (the game's generated
-// music); false for anything else.
-bool decodeWav16(const std::string &bytes, Sound &sound);
+// Reads a 16-bit PCM WAV (the game's generated music), noting where its
+// "fmt " and "data" chunks start; false for anything else.
+struct WavChunks {
+    size_t format = 0, data = 0; // offsets of the chunk names, bytes
+};
+bool decodeWav16(const std::string &bytes, Sound &sound, WavChunks &where);
 
 // One RIFF chunk: its four-letter name and body. A body of odd length is
 // followed by the pad byte RIFF requires.
@@ -60,5 +63,5 @@ struct Chunk {
 std::string riffWave(const std::vector<Chunk> &chunks);
 Chunk formatChunk(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t extraBytes = 0);
 // The sound's frames as `bits`-bit PCM (8 unsigned, 16 or 24 signed) in
-// `channels` channels (mono is copied to both, stereo mixed down to one).
+// `channels` channels (mono is copied to both; stereo keeps its left channel).
 Chunk dataChunk(const Sound &sound, uint16_t channels, uint16_t bits);
