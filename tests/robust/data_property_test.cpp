@@ -404,11 +404,14 @@ std::string pictureWorks(const std::string &path, const Version &v, const Pictur
             for (int x = 0; x < w; ++x) {
                 const uint32_t want = source.rgb[size_t(y) * size_t(w) + size_t(x)];
                 const uint32_t expected = v.content == Content::palette ? paletteColour8(want) : want;
-                const uint32_t got = uint32_t(getr32(int(row[x]))) << 16 |
-                                     uint32_t(getg32(int(row[x]))) << 8 | uint32_t(getb32(int(row[x])));
-                if (got != expected) {
+                // The whole value, alpha byte included: magenta must match the
+                // mask colour exactly for the masked draws.
+                const uint32_t wantRaw =
+                    uint32_t(makecol32(int(expected >> 16), int(expected >> 8 & 255), int(expected & 255)));
+                if (row[x] != wantRaw) {
                     char text[96];
-                    std::snprintf(text, sizeof text, "pixel (%d, %d) is %06x, not %06x", x, y, got, expected);
+                    std::snprintf(text, sizeof text, "pixel (%d, %d) is %08x, not %08x", x, y, row[x],
+                                  wantRaw);
                     problem = text;
                     break;
                 }
