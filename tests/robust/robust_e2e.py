@@ -6,7 +6,8 @@
       size the game cannot use, a 24-bit WAV), or all; FILE a data file's
       name or all. The game must end with code 255 and name FILE both
       on standard error and in its message box (an xmessage it starts under
-      X11, read from the child's command line and then closed).
+      X11 before any screen mode, read from the child's command line and
+      answered as a player would: the pointer over it and a real ENTER).
 
   robust_e2e.py bad_data GAME DATA_DIR
       The files measured to pass an older data check and then stop or crash
@@ -181,27 +182,66 @@ def break_file(path, action):
         raise Failure("unknown action %s" % action)
 
 
+def viewable_windows(display):
+    """(id, tree line, x, y, width, height) of every top-level window on the screen."""
+    env = dict(os.environ, DISPLAY=display.name)
+    tree = subprocess.run(["xwininfo", "-root", "-children"], env=env, stdout=subprocess.PIPE,
+                          universal_newlines=True).stdout
+    found = []
+    for line in tree.splitlines():
+        words = line.split()
+        if not words or not words[0].startswith("0x"):
+            continue
+        info = subprocess.run(["xwininfo", "-id", words[0]], env=env, stdout=subprocess.PIPE,
+                              universal_newlines=True).stdout
+        if "IsViewable" in info:
+            fields = {k.strip(): v.strip() for k, v in (l.split(":", 1) for l in info.splitlines() if ":" in l)}
+            found.append((words[0], line.strip()) + tuple(int(fields[k]) for k in (
+                "Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")))
+    return found
+
+
 def run_broken(game, run_dir, display, tmp, tag):
-    """Runs the game in run_dir until it ends; returns its exit code, its
-    standard error and the text of any message box it raised (then closed)."""
+    """Runs the game in run_dir until it ends. A message box it raises is read
+    and answered as a player would: the pointer over it and a real ENTER.
+    Returns a dict: the exit code, standard error, the box's text, the time
+    from launch to the box on screen (s), the bytes the game had read by then,
+    and the other windows then on the screen."""
     proc = start_game(game, run_dir, display, tmp, tag)
-    box_text = None
+    start = time.time()
+    run = {"box_text": None, "box_time": None, "read_bytes": None, "other_windows": []}
     try:
-        deadline = time.time() + 20
+        deadline = start + 20
         while time.time() < deadline and proc.poll() is None:
-            for pid, argv in children_of(proc.pid):
-                if argv and os.path.basename(argv[0]) == "xmessage":
-                    box_text = " ".join(argv[1:])
-                    os.kill(pid, signal.SIGTERM)
-            time.sleep(0.05)
+            boxes = [argv for _, argv in children_of(proc.pid) if argv and os.path.basename(argv[0]) == "xmessage"]
+            windows = viewable_windows(display) if boxes else []
+            box = next((w for w in windows if '"Xmessage"' in w[1]), None)
+            if box is None:
+                time.sleep(0.01)
+                continue
+            run["box_time"] = time.time() - start
+            run["box_text"] = " ".join(boxes[0][1:])
+            with open("/proc/%d/io" % proc.pid) as f:
+                run["read_bytes"] = int(next(l for l in f if l.startswith("rchar:")).split()[1])
+            run["other_windows"] = [w[1] for w in windows if w is not box]
+            display.xdo("mousemove", str(box[2] + box[4] // 2), str(box[3] + box[5] // 2))
+            time.sleep(0.1)
+            display.xdo("keydown", "Return")
+            time.sleep(0.08)
+            display.xdo("keyup", "Return")
+            try:
+                proc.wait(10)
+            except subprocess.TimeoutExpired:
+                raise Failure("a real ENTER on the message box did not end the game")
         check(proc.poll() is not None, "the game neither ended nor showed a message within 20 s")
-        code = proc.returncode
+        run["code"] = proc.returncode
         proc = None
     finally:
         if proc is not None:
             kill_with_children(proc)
     with open(os.path.join(tmp, "game-%s.err" % tag), errors="replace") as f:
-        return code, f.read(), box_text
+        run["err"] = f.read()
+    return run
 
 
 def scenario_data_fault(action, file_name, game, data_dir, tmp):
@@ -217,7 +257,8 @@ def scenario_data_fault(action, file_name, game, data_dir, tmp):
         for name in names:
             for how in actions:
                 break_file(os.path.join(run_dir, name), how)
-                code, err, box_text = run_broken(game, run_dir, display, tmp, "fault")
+                run = run_broken(game, run_dir, display, tmp, "fault")
+                code, err, box_text = run["code"], run["err"], run["box_text"]
                 shutil.copy2(os.path.join(data_dir, name), os.path.join(run_dir, name))
                 print("%-20s %-13s exit %s; message box: %r" % (name, how, code, box_text))
                 if code != 255:
@@ -321,89 +362,42 @@ BAD_FILES = [("gameover.bmp", "124-byte header"), ("Victory.bmp", "top-down"),
              ("worldMap.bmp", "2 GiB sparse tail")]
 
 
-def viewable_windows(display):
-    """(id, class) of every top-level window on the screen."""
-    env = dict(os.environ, DISPLAY=display.name)
-    tree = subprocess.run(["xwininfo", "-root", "-children"], env=env, stdout=subprocess.PIPE,
-                          universal_newlines=True).stdout
-    found = []
-    for line in tree.splitlines():
-        words = line.split()
-        if not words or not words[0].startswith("0x"):
-            continue
-        info = subprocess.run(["xwininfo", "-id", words[0]], env=env, stdout=subprocess.PIPE,
-                              universal_newlines=True).stdout
-        if "IsViewable" in info:
-            geometry = {k.strip(): v.strip() for k, v in (l.split(":", 1) for l in info.splitlines() if ":" in l)}
-            found.append((words[0], line, int(geometry["Absolute upper-left X"]),
-                          int(geometry["Absolute upper-left Y"]), int(geometry["Width"]), int(geometry["Height"])))
-    return found
-
-
 def scenario_bad_data(game, data_dir, tmp):
     display = Display(tmp)
     failures = []
     try:
         for name, kind in BAD_FILES:
-            run_dir = os.path.join(tmp, "run-" + name.replace(" ", "_") + "-" + kind.split()[0])
+            run_dir = os.path.join(tmp, "run-bad")
             os.makedirs(run_dir)
             for entry in os.listdir(data_dir):
                 if entry.endswith((".bmp", ".wav")) and entry != name:
                     os.symlink(os.path.join(data_dir, entry), os.path.join(run_dir, entry))
             make_bad_file(kind, name, data_dir, os.path.join(run_dir, name))
             problems = []
-            start = time.time()
-            proc = start_game(game, run_dir, display, tmp, "bad")
-            box = box_text = None
-            read_bytes = -1
             try:
-                deadline = start + 20
-                while time.time() < deadline and proc.poll() is None and box is None:
-                    boxes = [argv for _, argv in children_of(proc.pid)
-                             if argv and os.path.basename(argv[0]) == "xmessage"]
-                    windows = viewable_windows(display) if boxes else []
-                    if boxes and windows:
-                        box_time = time.time() - start
-                        box_text = " ".join(boxes[0][1:])
-                        with open("/proc/%d/io" % proc.pid) as f:
-                            read_bytes = int(next(l for l in f if l.startswith("rchar:")).split()[1])
-                        others = [w[1] for w in windows if "Xmessage" not in w[1]]
-                        if others:
-                            problems.append("a window other than the message box is open: %s" % others)
-                        box = next(w for w in windows if "Xmessage" in w[1])
-                    time.sleep(0.01)
-                if box is None:
-                    problems.append("no message box within 20 s (exit %s)" % proc.poll())
-                else:
-                    # A player's ENTER on the box, the pointer over it.
-                    display.xdo("mousemove", str(box[2] + box[4] // 2), str(box[3] + box[5] // 2))
-                    time.sleep(0.1)
-                    display.xdo("keydown", "Return")
-                    time.sleep(0.08)
-                    display.xdo("keyup", "Return")
-                    try:
-                        proc.wait(10)
-                    except subprocess.TimeoutExpired:
-                        problems.append("ENTER on the message box did not end the game")
-                code = proc.poll()
-            finally:
-                kill_with_children(proc)
-            with open(os.path.join(tmp, "game-bad.err"), errors="replace") as f:
-                err = f.read()
-            if box is not None:
-                print("%-14s %-22s message box after %4.0f ms, %7d bytes read, exit %s: %s" %
-                      (name, kind, box_time * 1000, read_bytes, code,
-                       next((l for l in err.splitlines() if '"%s"' % name in l), "")))
-            if code != 255:
-                problems.append("exit %s, expected 255" % code)
-            if '"%s"' % name not in err:
-                problems.append("standard error does not name it: %r" % err[-300:])
-            if box_text is not None and name not in box_text:
-                problems.append("the message box does not name it: %r" % box_text)
-            # The whole data folder is 110 MB; reading any one bad file whole
-            # (30 MB at least, or endless for /dev/zero) would pass this bound.
-            if read_bytes > (4 << 20):
-                problems.append("%d bytes read before the message: more than headers" % read_bytes)
+                run = run_broken(game, run_dir, display, tmp, "bad")
+            except Failure as failure:
+                failures.append("%s (%s): %s" % (name, kind, failure))
+                shutil.rmtree(run_dir)
+                continue
+            line = next((l for l in run["err"].splitlines() if '"%s"' % name in l), "")
+            if run["box_text"] is None:
+                problems.append("no message box")
+            else:
+                print("%-14s %-22s message box after %4.0f ms, %6d bytes read, exit %s: %s" %
+                      (name, kind, run["box_time"] * 1000, run["read_bytes"], run["code"], line))
+                if name not in run["box_text"]:
+                    problems.append("the message box does not name it: %r" % run["box_text"])
+                if run["other_windows"]:
+                    problems.append("a window besides the message box is open: %s" % run["other_windows"])
+                # The data folder holds 110 MB; reading any one of these files
+                # whole (30 MB and more, or endless for /dev/zero) passes this.
+                if run["read_bytes"] > (4 << 20):
+                    problems.append("%d bytes read before the message: more than headers" % run["read_bytes"])
+            if run["code"] != 255:
+                problems.append("exit %s, expected 255" % run["code"])
+            if not line:
+                problems.append("standard error does not name it: %r" % run["err"][-300:])
             failures += ["%s (%s): %s" % (name, kind, p) for p in problems]
             shutil.rmtree(run_dir)
     finally:
