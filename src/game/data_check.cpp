@@ -1,10 +1,18 @@
-// data_check.cpp - header checks of the BMP and WAV files the game loads.
+// data_check.cpp - header checks of the BMP and WAV files the game loads. Each
+// file is opened without blocking (a FIFO cannot hang the game), refused
+// unless it is a regular file, and read only where its headers are: the
+// checks mirror what the library's loaders do with those bytes, so a file
+// that passes loads whole and plays safely.
 
 #include "game/data_check.h"
 
-#include <cstdint>
+#include <cerrno>
+#include <cstdarg>
 #include <cstdio>
-#include <vector>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "world/walk_grids.h"
 
@@ -41,6 +49,8 @@ const int dataFileRuleCount = int(sizeof dataFileRules / sizeof dataFileRules[0]
 namespace
 {
 
+const int64_t bmpHeaderBytes = 14 + 40; // file header and the Windows 3 info header
+
 uint32_t le32(const unsigned char *p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -50,81 +60,238 @@ uint16_t le16(const unsigned char *p)
     return uint16_t(p[0] | p[1] << 8);
 }
 
-std::string checkPicture(const std::vector<unsigned char> &f, const DataFileRule &rule)
+std::string format(const char *pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char *pattern, ...)
 {
-    if (f.size() < 26 || f[0] != 'B' || f[1] != 'M')
-        return "is not a BMP picture";
-    const uint32_t pixelOffset = le32(&f[10]);
-    const uint32_t infoSize = le32(&f[14]);
-    int64_t width, height;
-    unsigned bits, compression = 0;
-    if (infoSize == 12) { // the old OS/2 header
-        width = le16(&f[18]);
-        height = int16_t(le16(&f[20]));
-        bits = le16(&f[24]);
-    } else if (infoSize >= 40 && f.size() >= 54) {
-        width = int32_t(le32(&f[18]));
-        height = int32_t(le32(&f[22]));
-        bits = le16(&f[28]);
-        compression = le32(&f[30]);
-    } else {
-        return "has a BMP header the game cannot read";
+    char text[320];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+// Reads up to `count` bytes at `offset`; returns how many were read (fewer at
+// the end of the file), or -1 with errno set.
+long readAt(int fd, int64_t offset, unsigned char *bytes, size_t count)
+{
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = pread(fd, bytes + done, count - done, off_t(offset + int64_t(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += size_t(got);
     }
+    return long(done);
+}
+
+std::string readFailure()
+{
+    return std::string("cannot be read: ") + std::strerror(errno);
+}
+
+const char *kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+const char *compressionName(uint32_t compression)
+{
+    switch (compression) {
+    case 1: return "RLE8";
+    case 2: return "RLE4";
+    case 3: return "bit-field";
+    case 4: return "JPEG";
+    case 5: return "PNG";
+    default: return "unknown";
+    }
+}
+
+std::string checkPicture(int fd, int64_t fileSize, const DataFileRule &rule)
+{
+    unsigned char h[bmpHeaderBytes];
+    const long got = readAt(fd, 0, h, sizeof h);
+    if (got < 0)
+        return readFailure();
+    if (got < 2 || h[0] != 'B' || h[1] != 'M')
+        return "is not a BMP picture: save it as a 24-bit BMP";
+    if (got < 18)
+        return "is cut short inside its BMP header: save it again";
+    const uint32_t infoSize = le32(&h[14]);
+    if (infoSize == 12)
+        return "is an OS/2 BMP with a 12-byte header: save it as a Windows 3 BMP (24 bits)";
+    if (infoSize != 40)
+        return format("is a BMP with a %u-byte header: save it as a Windows 3 BMP (24 bits; ImageMagick: "
+                      "BMP3:name.bmp)",
+                      infoSize);
+    if (got < bmpHeaderBytes)
+        return "is cut short inside its BMP header: save it again";
+    const int64_t width = int32_t(le32(&h[18]));
+    const int64_t height = int32_t(le32(&h[22]));
+    const unsigned bits = le16(&h[28]);
+    const uint32_t compression = le32(&h[30]);
+    const uint32_t pixelOffset = le32(&h[10]);
+    if (compression != 0)
+        return format("is a compressed BMP (%s): save it uncompressed, 24 bits",
+                      compressionName(compression));
+    if (bits != 8 && bits != 24 && bits != 32)
+        return format("is a %u-bit BMP: save it with 24 bits per pixel (32 or 8 also work)", bits);
     if (height < 0)
-        height = -height;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return "has a colour depth the game cannot read";
-    if (width <= 0 || height <= 0)
-        return "has no pixels";
-    if (compression == 0) { // uncompressed rows are padded to 4 bytes
-        const int64_t rowBytes = (width * bits + 31) / 32 * 4;
-        if (int64_t(f.size()) < int64_t(pixelOffset) + rowBytes * height)
-            return "is cut short";
-    }
-    char text[160];
-    if (rule.exactSize && (width != rule.minWidth || height != rule.minHeight)) {
-        std::snprintf(text, sizeof text, "is %lld x %lld pixels but must be %d x %d", (long long)width,
+        return "is a top-down BMP (rows stored from the top): save it bottom-up, the usual order";
+    if (width <= 0 || height == 0)
+        return format("has no pixels (its header says %lld x %lld): save it again", (long long)width,
+                      (long long)height);
+    if (width > pictureMaxSide || height > pictureMaxSide || width * height > pictureMaxPixels)
+        return format("is %lld x %lld pixels, more than the game can hold (at most %d on a side and %lld "
+                      "pixels in all)",
+                      (long long)width, (long long)height, pictureMaxSide, (long long)pictureMaxPixels);
+    // The loader reads palette entries from the end of the header up to the
+    // pixels, four bytes each, into a table of 256: the gap must be whole
+    // entries, and an 8-bit picture needs every entry its pixels may name.
+    const int64_t paletteBytes = int64_t(pixelOffset) - bmpHeaderBytes;
+    if (paletteBytes < 0 || paletteBytes % 4 != 0 || paletteBytes > 256 * 4)
+        return format(
+            "has its pixels at byte %u, which is not after its header and a whole palette: the file "
+            "is damaged, save it again",
+            pixelOffset);
+    if (bits == 8 && paletteBytes != 256 * 4)
+        return format("is an 8-bit BMP with %lld palette colours: save it with all 256, or with 24 bits per "
+                      "pixel",
+                      (long long)(paletteBytes / 4));
+    const int64_t rowBytes = (width * bits + 31) / 32 * 4; // rows are padded to 4 bytes
+    const int64_t needed = int64_t(pixelOffset) + rowBytes * height;
+    if (fileSize < needed)
+        return format("is cut short: its %lld x %lld pixels need %lld bytes but the file holds %lld",
+                      (long long)width, (long long)height, (long long)needed, (long long)fileSize);
+    if (fileSize - needed > pictureMaxTail)
+        return format("is %lld bytes longer than its %lld x %lld pixels need: the file is damaged, save it "
+                      "again",
+                      (long long)(fileSize - needed), (long long)width, (long long)height);
+    if (rule.exactSize && (width != rule.minWidth || height != rule.minHeight))
+        return format("is %lld x %lld pixels but must be %d x %d", (long long)width, (long long)height,
+                      rule.minWidth, rule.minHeight);
+    if (width < rule.minWidth || height < rule.minHeight)
+        return format("is %lld x %lld pixels but must be at least %d x %d", (long long)width,
                       (long long)height, rule.minWidth, rule.minHeight);
-        return text;
-    }
-    if (width < rule.minWidth || height < rule.minHeight) {
-        std::snprintf(text, sizeof text, "is %lld x %lld pixels but must be at least %d x %d",
-                      (long long)width, (long long)height, rule.minWidth, rule.minHeight);
-        return text;
-    }
     return "";
 }
 
-std::string checkMusic(const std::vector<unsigned char> &f)
+// The library's WAV reader walks the chunks one after another without the
+// pad byte RIFF puts after an odd-length chunk, reads the last format chunk
+// and makes a sample of every data chunk it meets. The walk here is the same,
+// and admits one format chunk and one data chunk that both fit the file.
+std::string checkMusic(int fd, int64_t fileSize)
 {
-    if (f.size() < 12 || f[0] != 'R' || f[1] != 'I' || f[2] != 'F' || f[3] != 'F' || f[8] != 'W' ||
-        f[9] != 'A' || f[10] != 'V' || f[11] != 'E')
-        return "is not a WAV sound";
-    bool formatSeen = false;
-    size_t at = 12;
-    while (at + 8 <= f.size()) {
-        const uint32_t size = le32(&f[at + 4]);
-        const size_t body = at + 8;
-        if (f[at] == 'f' && f[at + 1] == 'm' && f[at + 2] == 't') {
-            if (size < 16 || body + 16 > f.size())
-                return "is cut short";
-            const unsigned format = le16(&f[body]), channels = le16(&f[body + 2]);
-            const unsigned bits = le16(&f[body + 14]);
-            if (format != 1 || (channels != 1 && channels != 2) || (bits != 8 && bits != 16))
-                return "is not 8- or 16-bit PCM in one or two channels";
-            formatSeen = true;
-        } else if (f[at] == 'd' && f[at + 1] == 'a' && f[at + 2] == 't' && f[at + 3] == 'a') {
-            if (!formatSeen)
-                return "has its sound data before its format";
-            if (size == 0)
-                return "holds no sound";
-            if (body + size > f.size())
-                return "is cut short";
-            return "";
+    if (fileSize > musicMaxBytes)
+        return format("is %lld MiB, more than the %lld MiB a track may take: shorten it or lower its rate",
+                      (long long)(fileSize >> 20), (long long)(musicMaxBytes >> 20));
+    unsigned char h[16];
+    long got = readAt(fd, 0, h, 12);
+    if (got < 0)
+        return readFailure();
+    if (got < 12 || std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, "WAVE", 4) != 0)
+        return "is not a WAV sound: save it as a 16-bit PCM WAV";
+    bool formatSeen = false, dataSeen = false;
+    unsigned channels = 0, bits = 0;
+    int64_t at = 12;
+    for (int chunks = 0;; ++chunks) {
+        const int64_t left = fileSize - at;
+        if (left < 4) // the reader stops where no chunk name fits
+            break;
+        if (left < 8)
+            return format("ends with %lld stray bytes: the file is damaged, save it again", (long long)left);
+        if (chunks == musicMaxChunks)
+            return format("has more than %d chunks: save it again without extra information", musicMaxChunks);
+        got = readAt(fd, at, h, 8);
+        if (got < 0)
+            return readFailure();
+        char name[5] = {char(h[0]), char(h[1]), char(h[2]), char(h[3]), 0};
+        for (int i = 0; i < 4; ++i)
+            if (name[i] < ' ' || name[i] > '~')
+                name[i] = '?';
+        const int64_t size = le32(h + 4);
+        const int64_t end = at + 8 + size;
+        const bool isFormat = std::memcmp(h, "fmt ", 4) == 0, isData = std::memcmp(h, "data", 4) == 0;
+        if (end > fileSize) {
+            if (isData)
+                return format("is cut short: its sound needs %lld bytes but the file holds %lld",
+                              (long long)size, (long long)(left - 8));
+            return format("is cut short: its \"%s\" chunk runs past the end of the file", name);
         }
-        at = body + size + (size & 1); // chunks are padded to an even length
+        if (isFormat) {
+            if (formatSeen || dataSeen)
+                return "has a second format chunk: save it again";
+            if (size < 16)
+                return format(
+                    "has a format chunk of %lld bytes, too short: the file is damaged, save it again",
+                    (long long)size);
+            got = readAt(fd, at + 8, h, 16);
+            if (got < 0)
+                return readFailure();
+            if (got < 16)
+                return "is cut short inside its format chunk";
+            const unsigned tag = le16(h);
+            channels = le16(h + 2);
+            const uint32_t rate = le32(h + 4);
+            bits = le16(h + 14);
+            if (tag == 3)
+                return "holds floating-point sound: save it as 16-bit PCM";
+            if (tag == 0xFFFE)
+                return "is an extensible WAV (format 65534): save it as plain 16-bit PCM";
+            if (tag != 1)
+                return format("is a WAV in format %u, not PCM: save it as 16-bit PCM", tag);
+            if (channels != 1 && channels != 2)
+                return format("has %u channels: save it in mono or stereo", channels);
+            if (bits != 8 && bits != 16)
+                return format("holds %u-bit samples: save it as 16-bit PCM (8-bit also works)", bits);
+            if (rate < musicMinRate || rate > musicMaxRate)
+                return format("plays at %u Hz: save it at a rate from 8,000 to 96,000 Hz (44,100 is usual)",
+                              rate);
+            formatSeen = true;
+        } else if (isData) {
+            if (dataSeen)
+                return "has a second sound data chunk: save it again as one";
+            if (!formatSeen)
+                return "has its sound data before its format: save it again";
+            const int64_t frameBytes = channels * bits / 8;
+            if (size == 0)
+                return "holds no sound: save it again";
+            if (size % frameBytes != 0)
+                return format(
+                    "holds %lld bytes of sound, not a whole number of %lld-byte frames: the file is "
+                    "damaged, save it again",
+                    (long long)size, (long long)frameBytes);
+            if (size / frameBytes >= musicMaxFrames)
+                return format("is %lld sample frames long, more than the game can play (%lld): shorten it or "
+                              "lower its rate",
+                              (long long)(size / frameBytes), (long long)(musicMaxFrames - 1));
+            dataSeen = true;
+        }
+        // A pad byte after an odd chunk would be read as the start of the
+        // next: allowed only at the very end.
+        if (size % 2 != 0 && fileSize - end > 1)
+            return format("has a chunk (\"%s\") of odd length followed by more chunks, which the game "
+                          "misreads: save it again without extra information",
+                          name);
+        at = end;
     }
-    return formatSeen ? "is cut short" : "has no sound format";
+    if (!formatSeen)
+        return "has no sound format: save it again as a PCM WAV";
+    if (!dataSeen)
+        return "holds no sound: save it again";
+    return "";
 }
 
 } // namespace
@@ -132,19 +299,32 @@ std::string checkMusic(const std::vector<unsigned char> &f)
 std::string checkDataFile(const std::string &folder, const DataFileRule &rule)
 {
     const std::string path = folder.empty() ? std::string(rule.name) : folder + "/" + rule.name;
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return "is missing or cannot be read";
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    const bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readError)
-        return "cannot be read";
-    return rule.music ? checkMusic(bytes) : checkPicture(bytes, rule);
+    struct stat before;
+    if (stat(path.c_str(), &before) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return "is missing: put the game's data files back (./play makes them again)";
+        return readFailure();
+    }
+    // Only a regular file is opened: a device or FIFO is never touched.
+    if (!S_ISREG(before.st_mode))
+        return format("is %s, not a data file: put the %s itself there", kindOf(before.st_mode),
+                      rule.music ? "WAV sound" : "BMP picture");
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return readFailure();
+    struct stat opened;
+    std::string problem;
+    if (fstat(fd, &opened) != 0)
+        problem = readFailure();
+    else if (!S_ISREG(opened.st_mode)) // replaced since the look above
+        problem = format("is %s, not a data file: put the %s itself there", kindOf(opened.st_mode),
+                         rule.music ? "WAV sound" : "BMP picture");
+    else if (rule.music)
+        problem = checkMusic(fd, int64_t(opened.st_size));
+    else
+        problem = checkPicture(fd, int64_t(opened.st_size), rule);
+    close(fd);
+    return problem;
 }
 
 std::string checkDataFiles(const std::string &folder)

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <allegro.h>
+#include <chrono>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -107,8 +110,8 @@ TEST(DataFaults, EveryBrokenFileIsNamedAndNoOther)
                 }
             }
             EXPECT_NE(checkDataFile(folder.path(), rule), "");
-            // The whole check reads every file (about 130 MB): once per file,
-            // with the fault kind turning round so that each kind is seen whole.
+            // The whole check too, once per file, with the fault kind turning
+            // round so that each kind is seen in the full report.
             if (fault == faults[i % faults.size()]) {
                 const std::string report = checkDataFiles(folder.path());
                 const std::string head = std::string("\"") + rule.name + "\" ";
@@ -133,6 +136,92 @@ TEST(DataFaults, SeveralBrokenFilesAreAllNamed)
     ASSERT_EQ(unlink(folder.file("jewel.bmp").c_str()), 0);
     const std::string report = checkDataFiles(folder.path());
     EXPECT_NE(report.find("\"worldMap.bmp\" is missing"), std::string::npos) << report;
-    EXPECT_NE(report.find("\"BGM_00001.wav\" is not 8- or 16-bit PCM"), std::string::npos) << report;
+    EXPECT_NE(report.find("\"BGM_00001.wav\" holds 24-bit samples"), std::string::npos) << report;
     EXPECT_NE(report.find("\"jewel.bmp\" is missing"), std::string::npos) << report;
+}
+
+// The files measured to pass the old check and then stop or crash the game:
+// each is refused, named with what is wrong, at once.
+TEST(DataFaults, TheMeasuredBadFilesAreRefused)
+{
+    LinkedDataFolder folder;
+    const auto good = [&](const char *name) {
+        bool ok = false;
+        const std::string bytes = readWholeFile(folder.file(name), &ok);
+        EXPECT_TRUE(ok) << name;
+        return bytes;
+    };
+    const auto picture = [&](const char *name) {
+        Picture p;
+        EXPECT_TRUE(decodeBmp24(good(name), p)) << name;
+        return p;
+    };
+    BmpLayout v5, topDown, rle8, rle4;
+    v5.infoSize = 124;
+    topDown.topDown = true;
+    rle8.bits = 8;
+    rle8.compression = 1;
+    rle4.bits = 4;
+    rle4.compression = 2;
+    const auto shortBody = [](std::string bytes) {
+        bytes.resize(bytes.size() / 3);
+        return bytes;
+    };
+    std::string fastWav = good("BGM_00009.wav");
+    fastWav.replace(24, 4, std::string("\x00\xb8\x0b\x00", 4)); // 768,000 Hz
+    const std::string world = good("worldMap.bmp");
+
+    struct Case {
+        const char *name, *what;
+        std::string bytes; // empty: made below
+        const char *expected;
+    };
+    const std::vector<Case> cases = {
+        {"gameover.bmp", "V5 header", encodeBmp(picture("gameover.bmp"), v5),
+         "is a BMP with a 124-byte header"},
+        {"Victory.bmp", "top-down", encodeBmp(picture("Victory.bmp"), topDown), "is a top-down BMP"},
+        {"slash.bmp", "8-bit RLE, short body", shortBody(encodeBmp(picture("slash.bmp"), rle8)),
+         "is a compressed BMP (RLE8)"},
+        {"slash.bmp", "4-bit RLE, short body", shortBody(encodeBmp(picture("slash.bmp"), rle4)),
+         "is a compressed BMP (RLE4)"},
+        {"BGM_00009.wav", "768 kHz", fastWav, "plays at 768000 Hz"},
+        {"Lizard.bmp", "link to /dev/zero", "", "is a device, not a data file"},
+        {"ogre.bmp", "FIFO", "", "is a FIFO, not a data file"},
+        {"BGM_00012.wav", "folder", "", "is a folder, not a data file"},
+        {"worldMap.bmp", "sparse 2 GiB tail", "",
+         "is 2147483648 bytes longer than its 3200 x 3200 pixels need"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ", " + c.what);
+        const std::string path = folder.file(c.name);
+        const std::string original = good(c.name);
+        ASSERT_EQ(unlink(path.c_str()), 0);
+        const std::string what = c.what;
+        if (!c.bytes.empty())
+            writeWholeFile(path, c.bytes);
+        else if (what == "link to /dev/zero")
+            ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0);
+        else if (what == "FIFO")
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+        else if (what == "folder")
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+        else {
+            writeWholeFile(path, world);
+            ASSERT_EQ(truncate(path.c_str(), off_t(world.size()) + (off_t(1) << 31)), 0);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        const std::string report = checkDataFiles(folder.path());
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const std::string expected = std::string("\"") + c.name + "\" " + c.expected;
+        EXPECT_EQ(report.compare(0, expected.size(), expected), 0) << report;
+        EXPECT_EQ(report.find('\n'), report.size() - 1) << "more than the one file named:\n" << report;
+        std::printf("%-14s %-22s refused in %.2f ms: %s", c.name, c.what, ms, report.c_str());
+        if (what == "folder")
+            ASSERT_EQ(rmdir(path.c_str()), 0);
+        else
+            ASSERT_EQ(unlink(path.c_str()), 0);
+        writeWholeFile(path, original);
+    }
+    EXPECT_EQ(checkDataFiles(folder.path()), "");
 }

@@ -6,7 +6,17 @@
       size the game cannot use, a 24-bit WAV), or all; FILE a data file's
       name or all. The game must end with code 255 and name FILE both
       on standard error and in its message box (an xmessage it starts under
-      X11, read from the child's command line and then closed).
+      X11 before any screen mode, read from the child's command line and
+      answered as a player would: the pointer over it and a real ENTER).
+
+  robust_e2e.py bad_data GAME DATA_DIR
+      The files measured to pass an older data check and then stop or crash
+      the game (a BMP with a 124-byte header, a top-down BMP, 8- and 4-bit
+      RLE pictures with a short body, a 768 kHz WAV, a link to /dev/zero, a
+      FIFO, a 2 GiB sparse tail), one at a time: the game must show its
+      message box before any window of its own, name the file on standard
+      error and in the box, read only headers (its read count stays small),
+      and end with 255 once a real ENTER closes the box.
 
   robust_e2e.py kill_during_save GAME DATA_DIR SAVE_CHECK [KILLS]
       The game resumes a save, F1 goes down in play, and the game is killed
@@ -172,27 +182,66 @@ def break_file(path, action):
         raise Failure("unknown action %s" % action)
 
 
+def viewable_windows(display):
+    """(id, tree line, x, y, width, height) of every top-level window on the screen."""
+    env = dict(os.environ, DISPLAY=display.name)
+    tree = subprocess.run(["xwininfo", "-root", "-children"], env=env, stdout=subprocess.PIPE,
+                          universal_newlines=True).stdout
+    found = []
+    for line in tree.splitlines():
+        words = line.split()
+        if not words or not words[0].startswith("0x"):
+            continue
+        info = subprocess.run(["xwininfo", "-id", words[0]], env=env, stdout=subprocess.PIPE,
+                              universal_newlines=True).stdout
+        if "IsViewable" in info:
+            fields = {k.strip(): v.strip() for k, v in (l.split(":", 1) for l in info.splitlines() if ":" in l)}
+            found.append((words[0], line.strip()) + tuple(int(fields[k]) for k in (
+                "Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")))
+    return found
+
+
 def run_broken(game, run_dir, display, tmp, tag):
-    """Runs the game in run_dir until it ends; returns its exit code, its
-    standard error and the text of any message box it raised (then closed)."""
+    """Runs the game in run_dir until it ends. A message box it raises is read
+    and answered as a player would: the pointer over it and a real ENTER.
+    Returns a dict: the exit code, standard error, the box's text, the time
+    from launch to the box on screen (s), the bytes the game had read by then,
+    and the other windows then on the screen."""
     proc = start_game(game, run_dir, display, tmp, tag)
-    box_text = None
+    start = time.time()
+    run = {"box_text": None, "box_time": None, "read_bytes": None, "other_windows": []}
     try:
-        deadline = time.time() + 20
+        deadline = start + 20
         while time.time() < deadline and proc.poll() is None:
-            for pid, argv in children_of(proc.pid):
-                if argv and os.path.basename(argv[0]) == "xmessage":
-                    box_text = " ".join(argv[1:])
-                    os.kill(pid, signal.SIGTERM)
-            time.sleep(0.05)
+            boxes = [argv for _, argv in children_of(proc.pid) if argv and os.path.basename(argv[0]) == "xmessage"]
+            windows = viewable_windows(display) if boxes else []
+            box = next((w for w in windows if '"Xmessage"' in w[1]), None)
+            if box is None:
+                time.sleep(0.01)
+                continue
+            run["box_time"] = time.time() - start
+            run["box_text"] = " ".join(boxes[0][1:])
+            with open("/proc/%d/io" % proc.pid) as f:
+                run["read_bytes"] = int(next(l for l in f if l.startswith("rchar:")).split()[1])
+            run["other_windows"] = [w[1] for w in windows if w is not box]
+            display.xdo("mousemove", str(box[2] + box[4] // 2), str(box[3] + box[5] // 2))
+            time.sleep(0.1)
+            display.xdo("keydown", "Return")
+            time.sleep(0.08)
+            display.xdo("keyup", "Return")
+            try:
+                proc.wait(10)
+            except subprocess.TimeoutExpired:
+                raise Failure("a real ENTER on the message box did not end the game")
         check(proc.poll() is not None, "the game neither ended nor showed a message within 20 s")
-        code = proc.returncode
+        run["code"] = proc.returncode
         proc = None
     finally:
         if proc is not None:
             kill_with_children(proc)
     with open(os.path.join(tmp, "game-%s.err" % tag), errors="replace") as f:
-        return code, f.read(), box_text
+        run["err"] = f.read()
+    return run
 
 
 def scenario_data_fault(action, file_name, game, data_dir, tmp):
@@ -208,7 +257,8 @@ def scenario_data_fault(action, file_name, game, data_dir, tmp):
         for name in names:
             for how in actions:
                 break_file(os.path.join(run_dir, name), how)
-                code, err, box_text = run_broken(game, run_dir, display, tmp, "fault")
+                run = run_broken(game, run_dir, display, tmp, "fault")
+                code, err, box_text = run["code"], run["err"], run["box_text"]
                 shutil.copy2(os.path.join(data_dir, name), os.path.join(run_dir, name))
                 print("%-20s %-13s exit %s; message box: %r" % (name, how, code, box_text))
                 if code != 255:
@@ -217,6 +267,139 @@ def scenario_data_fault(action, file_name, game, data_dir, tmp):
                     failures.append("%s %s: standard error does not name it: %r" % (name, how, err[-300:]))
                 if box_text is not None and name not in box_text:
                     failures.append("%s %s: the message box does not name it: %r" % (name, how, box_text))
+    finally:
+        display.close()
+    check(not failures, "\n".join(failures))
+
+
+# ---------------------------------------------------------------- the measured bad files
+
+def bmp_parts(path):
+    """(width, height, pixel bytes) of a 24-bit bottom-up BMP with the 40-byte header."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset, = struct.unpack_from("<I", data, 10)
+    w, h = struct.unpack_from("<ii", data, 18)
+    return w, h, data[offset:]
+
+
+def bmp_v5_header(path):
+    """The same picture behind a 124-byte (V5) header, as ImageMagick writes by default."""
+    w, h, pixels = bmp_parts(path)
+    info = struct.pack("<IiiHHIIiiII", 124, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0) + bytes(124 - 40)
+    return b"BM" + struct.pack("<IHHI", 14 + 124 + len(pixels), 0, 0, 14 + 124) + info + pixels
+
+
+def bmp_top_down(path):
+    w, h, pixels = bmp_parts(path)
+    row = (w * 3 + 3) // 4 * 4
+    rows = [pixels[y * row:(y + 1) * row] for y in range(h)]
+    return (b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) +
+            struct.pack("<IiiHHIIiiII", 40, w, -h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0) + b"".join(rows[::-1]))
+
+
+def bmp_rle_short(path, bits):
+    """The picture run-length coded at 8 bits (3-3-2 colours) or 4 bits (greys),
+    then cut to a third of its body."""
+    w, h, pixels = bmp_parts(path)
+    row = (w * 3 + 3) // 4 * 4
+    body = bytearray()
+    for y in range(h):
+        line = pixels[y * row:y * row + w * 3]
+        idx = []
+        for x in range(0, w * 3, 3):
+            b, g, r = line[x], line[x + 1], line[x + 2]
+            idx.append((r >> 5) << 5 | (g >> 5) << 2 | b >> 6 if bits == 8 else (r + g + b) // 3 >> 4)
+        x = 0
+        while x < w:
+            run = 1
+            while x + run < w and run < 255 and idx[x + run] == idx[x]:
+                run += 1
+            body += bytes((run, idx[x] if bits == 8 else idx[x] << 4 | idx[x]))
+            x += run
+        body += b"\x00\x00"
+    body[-1] = 1  # end of the picture
+    colours = 1 << bits
+    palette = b"".join(bytes(((i & 3) * 85, (i >> 2 & 7) * 36, (i >> 5) * 36, 0)) if bits == 8 else
+                       bytes((i * 17, i * 17, i * 17, 0)) for i in range(colours))
+    offset = 54 + len(palette)
+    body = bytes(body[:len(body) // 3])
+    return (b"BM" + struct.pack("<IHHI", offset + len(body), 0, 0, offset) +
+            struct.pack("<IiiHHIIiiII", 40, w, h, 1, bits, 1 if bits == 8 else 2, len(body), 2835, 2835, 0, 0) +
+            palette + body)
+
+
+def wav_rate(path, rate):
+    with open(path, "rb") as f:
+        data = bytearray(f.read())
+    channels, = struct.unpack_from("<H", data, 22)
+    bits, = struct.unpack_from("<H", data, 34)
+    struct.pack_into("<II", data, 24, rate, rate * channels * bits // 8)
+    return bytes(data)
+
+
+def make_bad_file(kind, name, data_dir, path):
+    source = os.path.join(data_dir, name)
+    if kind == "link to /dev/zero":
+        os.symlink("/dev/zero", path)
+    elif kind == "FIFO":
+        os.mkfifo(path)
+    elif kind == "2 GiB sparse tail":
+        shutil.copyfile(source, path)
+        os.truncate(path, os.path.getsize(source) + (2 << 30))
+    else:
+        maker = {"124-byte header": bmp_v5_header, "top-down": bmp_top_down,
+                 "8-bit RLE, short body": lambda p: bmp_rle_short(p, 8),
+                 "4-bit RLE, short body": lambda p: bmp_rle_short(p, 4),
+                 "768 kHz": lambda p: wav_rate(p, 768000)}[kind]
+        with open(path, "wb") as f:
+            f.write(maker(source))
+
+
+BAD_FILES = [("gameover.bmp", "124-byte header"), ("Victory.bmp", "top-down"),
+             ("slash.bmp", "8-bit RLE, short body"), ("slash.bmp", "4-bit RLE, short body"),
+             ("BGM_00009.wav", "768 kHz"), ("Lizard.bmp", "link to /dev/zero"), ("ogre.bmp", "FIFO"),
+             ("worldMap.bmp", "2 GiB sparse tail")]
+
+
+def scenario_bad_data(game, data_dir, tmp):
+    display = Display(tmp)
+    failures = []
+    try:
+        for name, kind in BAD_FILES:
+            run_dir = os.path.join(tmp, "run-bad")
+            os.makedirs(run_dir)
+            for entry in os.listdir(data_dir):
+                if entry.endswith((".bmp", ".wav")) and entry != name:
+                    os.symlink(os.path.join(data_dir, entry), os.path.join(run_dir, entry))
+            make_bad_file(kind, name, data_dir, os.path.join(run_dir, name))
+            problems = []
+            try:
+                run = run_broken(game, run_dir, display, tmp, "bad")
+            except Failure as failure:
+                failures.append("%s (%s): %s" % (name, kind, failure))
+                shutil.rmtree(run_dir)
+                continue
+            line = next((l for l in run["err"].splitlines() if '"%s"' % name in l), "")
+            if run["box_text"] is None:
+                problems.append("no message box")
+            else:
+                print("%-14s %-22s message box after %4.0f ms, %6d bytes read, exit %s: %s" %
+                      (name, kind, run["box_time"] * 1000, run["read_bytes"], run["code"], line))
+                if name not in run["box_text"]:
+                    problems.append("the message box does not name it: %r" % run["box_text"])
+                if run["other_windows"]:
+                    problems.append("a window besides the message box is open: %s" % run["other_windows"])
+                # The data folder holds 110 MB; reading any one of these files
+                # whole (30 MB and more, or endless for /dev/zero) passes this.
+                if run["read_bytes"] > (4 << 20):
+                    problems.append("%d bytes read before the message: more than headers" % run["read_bytes"])
+            if run["code"] != 255:
+                problems.append("exit %s, expected 255" % run["code"])
+            if not line:
+                problems.append("standard error does not name it: %r" % run["err"][-300:])
+            failures += ["%s (%s): %s" % (name, kind, p) for p in problems]
+            shutil.rmtree(run_dir)
     finally:
         display.close()
     check(not failures, "\n".join(failures))
@@ -290,6 +473,8 @@ def main(argv):
     try:
         if argv[1] == "data_fault" and len(argv) == 6:
             scenario_data_fault(argv[2], argv[3], argv[4], argv[5], tmp)
+        elif argv[1] == "bad_data" and len(argv) == 4:
+            scenario_bad_data(argv[2], argv[3], tmp)
         elif argv[1] == "kill_during_save" and len(argv) in (5, 6):
             kills = int(argv[5]) if len(argv) == 6 else 50
             scenario_kill_during_save(argv[2], argv[3], argv[4], kills, tmp)
