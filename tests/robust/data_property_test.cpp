@@ -19,10 +19,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/music.h"
 #include "fault_files.h"
+#include "game/data_check.h"
 #include "robust_support.h"
-#include "shell/data_check.h"
-#include "shell/music.h"
 
 namespace
 {
