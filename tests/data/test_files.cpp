@@ -14,8 +14,10 @@ TEST(GeneratedData, PassesTheGamesOwnCheck)
 
 TEST(GeneratedData, SameBytesOnEveryRun)
 {
-    const std::string again = ::testing::TempDir() + "jewelward_gendata_again";
-    ASSERT_EQ(std::system(("rm -rf '" + again + "' && mkdir -p '" + again + "'").c_str()), 0);
+    // A folder of this run's own: two suites side by side never share it.
+    std::string pattern = ::testing::TempDir() + "jewelward_gendata_again_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const std::string again = pattern;
     ASSERT_EQ(std::system(("'" + std::string(GENDATA_PROGRAM) + "' '" + again + "'").c_str()), 0);
     for (int i = 0; i < dataFileRuleCount; ++i) {
         const std::string name = dataFileRules[i].name;
