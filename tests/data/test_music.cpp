@@ -170,9 +170,10 @@ TEST_P(TrackTest, StereoLoopOfRightLengthUnclippedAndSeamless)
     EXPECT_LT(widthDb, -2.0) << t.file << " has more side than middle";
 
     // The seam: the step from the last frame to the first is no bigger than
-    // 99.9 % of the music's own steps; the level across it (10 ms either side) changes
-    // no more than the music's level does anywhere else between neighbouring
-    // 10 ms windows; and the start is not silence (the tails wrap round).
+    // 99.9 % of the music's own steps (no click); the level across it (10 ms
+    // either side) changes at most 3 dB more than the music's largest change
+    // between neighbouring 10 ms windows (no gap, no jump); the first
+    // millisecond already sounds (the tails of the end wrap into the start).
     for (const std::vector<double> *ch : {&left, &right}) {
         const std::vector<double> &v = *ch;
         std::vector<double> steps(n - 1);
@@ -191,8 +192,9 @@ TEST_P(TrackTest, StereoLoopOfRightLengthUnclippedAndSeamless)
             "  seam: step %.0f (99.9 %% of steps below %.0f), level change %.1f dB (largest elsewhere "
             "%.1f dB)\n",
             std::fabs(v[0] - v[n - 1]), usualStep, seam, largest);
-        EXPECT_LE(seam, std::max(largest, 1.0)) << t.file << ": the level jumps where the loop wraps";
-        EXPECT_GT(rmsOf(v, 0, w / 2), rmsOf(v, 0, n) / 100) << t.file << " starts from silence";
+        EXPECT_LE(seam, largest + 3) << t.file << ": the level jumps where the loop wraps";
+        EXPECT_GT(rmsOf(v, 0, 32), rmsOf(v, 0, n) / 100)
+            << t.file << " starts from silence (no tails wrapped)";
     }
 }
 

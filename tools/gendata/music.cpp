@@ -236,8 +236,11 @@ struct Arranger {
             const int bar = barOf(step);
             if (token[0] != 'r' && bar >= fromBar && bar < toBar && (only == 0 || index++ % only == 0)) {
                 const bool downbeat = std::fmod(step, p.stepsPerBar) == 0;
-                const int v = velocity + (accent ? 14 : 0) + (downbeat ? 6 : 0) + int(std::min(8.0, length));
-                note(channel, step, length * legato, key(std::stoi(token.substr(0, colon)), tonic), v);
+                const int k = key(std::stoi(token.substr(0, colon)), tonic);
+                // Accents, downbeats, long and high notes sound a little louder.
+                const int v = velocity + (accent ? 14 : 0) + (downbeat ? 6 : 0) + int(std::min(8.0, length)) +
+                              (k - tonic) / 3;
+                note(channel, step, length * legato, k, v);
             }
             step += length;
         }
@@ -245,6 +248,15 @@ struct Arranger {
             fail("a line of " + std::to_string(step) + " steps in " + all.substr(0, 40));
     }
     double barStep(int bar) const { return double(bar) * p.stepsPerBar; }
+    // A quick scale run from one degree to another, `steps` long, growing louder.
+    void run(uint8_t channel, double step, double steps, int fromDegree, int toDegree, int tonic,
+             int velocity)
+    {
+        const int count = std::abs(toDegree - fromDegree) + 1, dir = toDegree > fromDegree ? 1 : -1;
+        for (int k = 0; k < count; ++k)
+            note(channel, step + steps * k / count, steps / count * 1.1, key(fromDegree + dir * k, tonic),
+                 velocity + 24 * k / count, 0);
+    }
 };
 
 // ---------------------------------------------------------------- the title
@@ -260,6 +272,12 @@ const char *titleTune =
     "5:6> 6:2 7:4 5:4 | 6:6 5:2 4:8 | 3:4 5:4 8:4 7:2 6:2 | 6:4 7:2 6:2 4:4 r:4 | "
     "0:2> 0:1 0:1 4:4 4:3 4:1 7:4 | 6:3 5:1 4:2 5:2 2:4 4:4 | 5:3 4:1 3:2 4:2 2:2 3:2 1:4 | 2:4 1:4 4:8 | "
     "0:2> 0:1 0:1 4:4 4:3 4:1 9:4 | 8:3 7:1 6:2 5:2 4:4 9:4 | 8:2 7:2 6:2 5:2 6:4 4:4 | 7:12 r:4";
+
+// The horns' counter-line under the return.
+const char *titleCounter =
+    "r:16 | r:16 | r:16 | r:16 | r:16 | r:16 | r:16 | r:16 | "
+    "r:16 | r:16 | r:16 | r:16 | r:16 | r:16 | r:16 | r:16 | "
+    "2:8> 0:8 | 1:8 -1:8 | 0:8 -2:8 | -1:8 -3:8 | 2:8> 4:8 | 4:8 1:8 | 0:8 -1:8 | 0:12 r:4";
 
 Score arrangeTitle()
 {
@@ -278,6 +296,7 @@ Score arrangeTitle()
     // The tune: trumpets in the outer sections, horns (flute an octave up) in the middle.
     a.line(trumpet, titleTune, 62, 88, 0, 8);
     a.line(trumpet, titleTune, 62, 98, 16, 24);
+    a.line(horns, titleCounter, 62, 86, 16, 24, 0.96);
     a.line(horns, titleTune, 62, 84, 8, 16, 0.98);
     a.line(flute, titleTune, 74, 64, 8, 16, 0.95);
     a.line(flute, titleTune, 74, 80, 16, 24);
@@ -297,7 +316,7 @@ Score arrangeTitle()
                     for (int k : a.chord(c, 64))
                         a.note(strings, s + half * 2, 1.2, k, 62 + loud + (half ? 0 : 12));
                 // Horns hold the chord's upper tones across each half bar.
-                if (beat % 2 == 0)
+                if (beat % 2 == 0 && bar < 8)
                     for (int k : a.chord(c, 58, 3))
                         if (k > a.chord(c, 58)[0])
                             a.note(horns, s, 7.6, k, 58 + loud);
@@ -368,6 +387,11 @@ const char *homeCounter = "r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | r:12
                           "r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | "
                           "0:12 | -1:12 | -3:6 -2:6 | -1:12 | 0:8 2:4 | 3:12 | 1:6 -1:6 | -3:12";
 
+// The flute's high descant over the clarinet.
+const char *homeDescant = "r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | "
+                          "2:12 | 3:12 | 5:6 3:6 | 4:12 | 5:12 | 4:6 2:6 | 1:12 | 4:8 r:4 | "
+                          "r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | r:12 | r:12";
+
 Score arrangeHome()
 {
     Arranger a(homePiece, 2002);
@@ -386,6 +410,10 @@ Score arrangeHome()
     a.line(violin, homeTune, 65, 80, 16, 24, 0.97);
     a.line(flute, homeTune, 77, 70, 16, 24);
     a.line(oboe, homeCounter, 77, 64, 16, 24, 0.97);
+    a.line(flute, homeDescant, 77, 52, 8, 16, 0.97);
+    // The harp sweeps up into each section.
+    for (int bar : {7, 15, 23})
+        a.run(harp, a.barStep(bar) + 8, 4, 0, 11, 53, 50);
     // The strings breathe with each two-bar phrase.
     for (int bar = 0; bar < homePiece.bars; bar += 2)
         a.swell(strings, a.barStep(bar), a.barStep(bar + 2), bar >= 8 ? 84 : 72, bar >= 8 ? 116 : 100);
@@ -432,11 +460,11 @@ Score arrangeHome()
 // a heartbeat drum; the English horn takes the second section over trembling
 // strings and a wordless choir.
 const Piece southWestPiece = {
-    72, 16, 16, 57, {0, 2, 3, 5, 7, 9, 10}, "0 3 0,3 3 0 2 6,3 4  0 6 3 0 3 6 4,3 4"};
+    72, 16, 16, 57, {0, 2, 3, 5, 7, 9, 10}, "0 3 0,3 3 0 2 6,3 4  0 6 3 0 3 6 4,3 0"};
 const char *southWestTune = "4:8> 5:4 4:2 3:2 | 4:12 r:4 | 2:4 3:4 5:4 6:4 | 5:16 | "
                             "7:8> 6:4 5:4 | 4:6 3:2 2:8 | 1:4 2:4 3:4 5:4 | 4:16 | "
                             "7:6> 9:2 8:8 | 6:4 5:4 6:8 | 5:6 3:2 4:8 | 2:4 1:4 0:8 | "
-                            "3:4> 5:4 7:4 9:4 | 8:12 7:4 | 6:4 5:4 4:4 3:4 | 4:12 r:4";
+                            "3:4> 5:4 7:4 9:4 | 8:12 7:4 | 6:4 5:4 4:4 2:4 | 0:12 r:4";
 
 Score arrangeSouthWest()
 {
@@ -582,6 +610,12 @@ Score arrangeEast()
         if (bar % 8 == 7)
             for (int k = 0; k < 8; ++k)
                 a.note(timpani, b0 + 8 + k, 1, 40, 50 + 6 * k, 0);
+        // Violins and snare rush up into the climax.
+        if (bar == 23) {
+            a.run(violins, b0 + 8, 8, 0, 7, 64, 70);
+            for (int k = 0; k < 16; ++k)
+                a.note(drums, b0 + 8 + k / 2.0, 0.5, Snare, 40 + 3 * k, 0);
+        }
         // Taiko in the climax, snare on two and four from the second statement.
         if (section == 3) {
             a.note(taiko, b0, 2, 48, 90);
