@@ -285,12 +285,12 @@ Score arrangeTitle()
     enum : uint8_t { trumpet, horns, strings, trombones, tuba, timpani, flute, glock };
     a.setup(trumpet, Trumpet, 112, 70, 40);
     a.setup(horns, Horns, 108, 50, 55);
-    a.setup(strings, Strings, 92, 34, 45, 10);
+    a.setup(strings, Strings, 120, 34, 45, 10);
     a.setup(trombones, Trombone, 90, 92, 45);
     a.setup(tuba, Tuba, 100, 80, 35);
-    a.setup(timpani, Timpani, 100, 64, 50);
+    a.setup(timpani, Timpani, 127, 64, 50);
     a.setup(flute, Flute, 90, 40, 50);
-    a.setup(glock, Glockenspiel, 70, 86, 60);
+    a.setup(glock, Glockenspiel, 110, 86, 60);
     a.setup(drums, OrchestraKit, 100, 64, 40);
     const int spb = titlePiece.stepsPerBar;
     // The tune: trumpets in the outer sections, horns (flute an octave up) in the middle.
@@ -337,7 +337,7 @@ Score arrangeTitle()
             }
             // Timpani on the tonic and dominant: beats one and three.
             if (beat % 2 == 0 && !(middle && beat == 2))
-                a.note(timpani, s, 2, c == 4 || c == 1 ? 45 : 50, 76 + loud);
+                a.note(timpani, s, 2, c == 4 || c == 1 ? 45 : 50, 86 + loud);
         }
         // Percussion: a snare march, bass drum on one and three, a crash on
         // each section's first beat; the middle keeps only a soft side stick.
@@ -398,13 +398,13 @@ Score arrangeHome()
     enum : uint8_t { flute, clarinet, harp, strings, cello, guitar, oboe, violin };
     a.setup(flute, Flute, 104, 44, 60, 8);
     a.setup(clarinet, Clarinet, 104, 76, 60);
-    a.setup(harp, Harp, 92, 30, 60);
-    a.setup(strings, SlowStrings, 82, 64, 70, 20);
+    a.setup(harp, Harp, 120, 30, 60);
+    a.setup(strings, SlowStrings, 110, 64, 70, 20);
     a.setup(cello, Cello, 96, 92, 55);
-    a.setup(guitar, NylonGuitar, 86, 100, 45);
+    a.setup(guitar, NylonGuitar, 115, 100, 45);
     a.setup(oboe, Oboe, 90, 84, 60);
     a.setup(violin, Violin, 96, 38, 62);
-    a.setup(drums, OrchestraKit, 80, 64, 55);
+    a.setup(drums, OrchestraKit, 120, 64, 55);
     a.line(flute, homeTune, 77, 78, 0, 8);
     a.line(clarinet, homeTune, 65, 82, 8, 16, 0.96);
     a.line(violin, homeTune, 65, 80, 16, 24, 0.97);
@@ -447,7 +447,7 @@ Score arrangeHome()
         // A shaker in the middle and the return, a triangle on each section's start.
         if (bar >= 8)
             for (int k = 0; k < 6; ++k)
-                a.note(drums, b0 + 2 * k, 1, Shaker, k % 2 ? 28 : 38);
+                a.note(drums, b0 + 2 * k, 1, Shaker, k % 2 ? 44 : 58);
         if (bar % 8 == 0)
             a.note(drums, b0, 12, Triangle, 54);
     }
@@ -471,14 +471,14 @@ Score arrangeSouthWest()
     Arranger a(southWestPiece, 3003);
     enum : uint8_t { panFlute, celesta, harp, strings, bass, choir, englishHorn, marimba, vibes };
     a.setup(panFlute, PanFlute, 108, 52, 80, 10);
-    a.setup(celesta, Celesta, 72, 90, 90);
-    a.setup(harp, Harp, 86, 28, 80);
-    a.setup(strings, SlowStrings, 84, 64, 85, 25);
+    a.setup(celesta, Celesta, 110, 90, 90);
+    a.setup(harp, Harp, 120, 28, 80);
+    a.setup(strings, SlowStrings, 115, 64, 85, 25);
     a.setup(bass, Contrabass, 96, 84, 60);
-    a.setup(choir, Choir, 80, 50, 95, 20);
-    a.setup(englishHorn, EnglishHorn, 106, 74, 75);
-    a.setup(marimba, Marimba, 84, 100, 65);
-    a.setup(vibes, Vibraphone, 70, 20, 85, 30);
+    a.setup(choir, Choir, 92, 50, 95, 20);
+    a.setup(englishHorn, EnglishHorn, 124, 74, 75);
+    a.setup(marimba, Marimba, 120, 100, 65);
+    a.setup(vibes, Vibraphone, 105, 20, 85, 30);
     a.setup(drums, OrchestraKit, 92, 64, 75);
     a.line(panFlute, southWestTune, 69, 84, 0, 8, 0.97);
     a.line(celesta, southWestTune, 81, 58, 0, 8, 0.6, 2);
@@ -564,9 +564,9 @@ Score arrangeEast()
     enum : uint8_t { violins, horns, low, brass, bass, timpani, taiko, trumpet };
     a.setup(violins, Strings, 110, 36, 45, 10);
     a.setup(horns, Horns, 110, 56, 55);
-    a.setup(low, Strings, 96, 92, 40);
+    a.setup(low, Strings, 127, 92, 40);
     a.setup(brass, Brass, 92, 80, 45);
-    a.setup(bass, Contrabass, 100, 96, 35);
+    a.setup(bass, Contrabass, 127, 96, 35);
     a.setup(timpani, Timpani, 104, 64, 50);
     a.setup(taiko, Taiko, 92, 70, 45);
     a.setup(trumpet, Trumpet, 96, 60, 45);
@@ -584,7 +584,7 @@ Score arrangeEast()
         for (int k = 0; k < 16; ++k) {
             const int c = a.chordAt(b0 + k);
             const int r = a.bass(c, 40);
-            a.note(low, b0 + k, 0.7, k % 4 == 2 ? r + 7 : r, (k % 4 == 0 ? 70 : 52) + loud, 2);
+            a.note(low, b0 + k, 0.7, k % 4 == 2 ? r + 7 : r, (k % 4 == 0 ? 84 : 66) + loud, 2);
         }
         // Contrabass: eighths on the root.
         for (int k = 0; k < 8; ++k)
