@@ -458,13 +458,14 @@ Score arrangeHome()
 
 // A Dorian, slow and strange: a pan flute over a limping marimba, a drone and
 // a heartbeat drum; the English horn takes the second section over trembling
-// strings and a wordless choir.
+// strings and a wordless choir; the pan flute comes back to close on the tonic.
 const Piece southWestPiece = {
-    72, 16, 16, 57, {0, 2, 3, 5, 7, 9, 10}, "0 3 0,3 3 0 2 6,3 4  0 6 3 0 3 6 4,3 0"};
+    72, 16, 20, 57, {0, 2, 3, 5, 7, 9, 10}, "0 3 0,3 3 0 2 6,3 4  0 6 3 0 3 6 4,3 4  0 3 6,3 0"};
 const char *southWestTune = "4:8> 5:4 4:2 3:2 | 4:12 r:4 | 2:4 3:4 5:4 6:4 | 5:16 | "
                             "7:8> 6:4 5:4 | 4:6 3:2 2:8 | 1:4 2:4 3:4 5:4 | 4:16 | "
                             "7:6> 9:2 8:8 | 6:4 5:4 6:8 | 5:6 3:2 4:8 | 2:4 1:4 0:8 | "
-                            "3:4> 5:4 7:4 9:4 | 8:12 7:4 | 6:4 5:4 4:4 2:4 | 0:12 r:4";
+                            "3:4> 5:4 7:4 9:4 | 8:12 7:4 | 6:4 5:4 4:4 3:4 | 4:12 r:4 | "
+                            "4:6> 5:2 4:2 3:2 2:4 | 3:4 4:4 5:8 | 6:4 5:4 4:4 3:4 | 0:16";
 
 Score arrangeSouthWest()
 {
@@ -481,13 +482,16 @@ Score arrangeSouthWest()
     a.setup(vibes, Vibraphone, 105, 20, 85, 30);
     a.setup(drums, OrchestraKit, 92, 64, 75);
     a.line(panFlute, southWestTune, 69, 84, 0, 8, 0.97);
+    a.line(panFlute, southWestTune, 69, 80, 16, 20, 0.97);
     a.line(celesta, southWestTune, 81, 58, 0, 8, 0.6, 2);
+    a.line(celesta, southWestTune, 81, 58, 16, 20, 0.6, 2);
     a.line(englishHorn, southWestTune, 57, 88, 8, 16, 0.97);
     a.line(vibes, southWestTune, 81, 52, 8, 16, 0.8, 3);
     a.control(strings, a.barStep(8), 0xC0, TremoloStrings);
+    a.control(strings, a.barStep(16), 0xC0, SlowStrings);
     for (int bar = 0; bar < southWestPiece.bars; ++bar) {
         const double b0 = a.barStep(bar);
-        const bool second = bar >= 8;
+        const bool second = bar >= 8 && bar < 16;
         const std::vector<int> &cs = a.chords[size_t(bar)];
         const double part = 16.0 / double(cs.size());
         for (size_t h = 0; h < cs.size(); ++h) {
