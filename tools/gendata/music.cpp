@@ -282,7 +282,7 @@ const char *titleCounter =
 Score arrangeTitle()
 {
     Arranger a(titlePiece, 1001);
-    enum : uint8_t { trumpet, horns, strings, trombones, tuba, timpani, flute, glock };
+    enum : uint8_t { trumpet, horns, strings, trombones, tuba, timpani, flute, glock, harp };
     a.setup(trumpet, Trumpet, 112, 70, 40);
     a.setup(horns, Horns, 108, 50, 55);
     a.setup(strings, Strings, 120, 34, 45, 10);
@@ -291,6 +291,7 @@ Score arrangeTitle()
     a.setup(timpani, Timpani, 127, 64, 50);
     a.setup(flute, Flute, 90, 40, 50);
     a.setup(glock, Glockenspiel, 110, 86, 60);
+    a.setup(harp, Harp, 118, 24, 60);
     a.setup(drums, OrchestraKit, 100, 64, 40);
     const int spb = titlePiece.stepsPerBar;
     // The tune: trumpets in the outer sections, horns (flute an octave up) in the middle.
@@ -334,6 +335,13 @@ Score arrangeTitle()
                 for (int k : a.chord(c, 50))
                     a.note(trombones, s, len - 0.5, k, 54 + loud);
                 a.note(tuba, s, len - 0.5, a.bass(c, 33), 66 + loud);
+            }
+            // The harp ripples up and down the chord in eighths under the horns.
+            if (middle) {
+                const std::vector<int> low = a.chord(c, 57), high = a.chord(c, 69);
+                const int ripple[4] = {low[0], low[2], high[1], low[1] + 12};
+                for (int k = 0; k < 2; ++k)
+                    a.note(harp, s + 2 * k, 3, ripple[(beat % 2) * 2 + k], 56 + loud + (k ? 0 : 6));
             }
             // Timpani on the tonic and dominant: beats one and three.
             if (beat % 2 == 0 && !(middle && beat == 2))
