@@ -1,92 +1,250 @@
-// test_music.cpp - four loops: long enough, never clipped, seamless where they
-// wrap, and four different pieces.
+// test_music.cpp - the four loops: stereo at 32 kHz with real width, of loop
+// length, unclipped, matched in loudness, seamless where they wrap, and four
+// different pieces each in its own key. The loudness meter the generator
+// matches them with is checked here against tones of known loudness.
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <gtest/gtest.h>
 
 #include "data_readers.h"
+#include "loudness.h"
 
 namespace
 {
 
-const char *const tracks[4] = {"BGM_00009.wav", "BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav"};
-
-std::vector<double> mono(const Sound &s)
-{
-    std::vector<double> m;
-    const int ch = std::max(1, s.channels);
-    for (size_t i = 0; i + size_t(ch) <= s.samples.size(); i += size_t(ch)) {
-        double sum = 0;
-        for (int c = 0; c < ch; ++c)
-            sum += s.samples[i + size_t(c)];
-        m.push_back(sum / ch);
-    }
-    return m;
-}
-
-struct Traits {
-    double seconds, rms, crossingsPerSecond;
+struct Track {
+    const char *file, *role;
+    int tonic;    // pitch class: 0 C ... 11 B
+    int scale[7]; // semitones above the tonic
+};
+const Track tracks[4] = {
+    {"BGM_00009.wav", "title, D major", 2, {0, 2, 4, 5, 7, 9, 11}},
+    {"BGM_00012.wav", "home, F major", 5, {0, 2, 4, 5, 7, 9, 11}},
+    {"BGM_00006.wav", "south-west, A Dorian", 9, {0, 2, 3, 5, 7, 9, 10}},
+    {"BGM_00001.wav", "east, E harmonic minor", 4, {0, 2, 3, 5, 7, 8, 11}},
 };
 
-Traits traits(const std::vector<double> &m, int rate)
+void PrintTo(const Track &t, std::ostream *os)
 {
-    Traits t{double(m.size()) / rate, 0, 0};
-    long crossings = 0;
-    for (size_t i = 0; i < m.size(); ++i) {
-        t.rms += m[i] * m[i];
-        if (i && (m[i] >= 0) != (m[i - 1] >= 0))
-            ++crossings;
+    *os << t.file;
+}
+
+std::vector<float> toFloat(const Sound &s)
+{
+    std::vector<float> v(s.samples.size());
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = float(s.samples[i]) / 32768.f;
+    return v;
+}
+
+double rmsOf(const std::vector<double> &v, size_t from, size_t to)
+{
+    double sum = 0;
+    for (size_t i = from; i < to; ++i)
+        sum += v[i] * v[i];
+    return std::sqrt(sum / double(to - from));
+}
+
+void fft(std::vector<std::complex<double>> &a)
+{
+    const size_t n = a.size();
+    for (size_t i = 1, j = 0; i < n; ++i) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j |= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
     }
-    t.rms = std::sqrt(t.rms / double(m.size()));
-    t.crossingsPerSecond = crossings / t.seconds;
-    return t;
+    for (size_t len = 2; len <= n; len <<= 1) {
+        const std::complex<double> w = std::polar(1.0, -2 * M_PI / double(len));
+        for (size_t i = 0; i < n; i += len) {
+            std::complex<double> t = 1;
+            for (size_t k = 0; k < len / 2; ++k, t *= w) {
+                const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * t;
+                a[i + k] = u + v, a[i + k + len / 2] = u - v;
+            }
+        }
+    }
+}
+
+// Spectral magnitude gathered into the twelve pitch classes, 55 Hz to 2 kHz,
+// over the whole track: which notes the piece dwells on.
+std::vector<double> pitchClasses(const std::vector<double> &mono, int rate)
+{
+    const size_t n = 8192;
+    std::vector<double> classes(12, 0);
+    std::vector<std::complex<double>> frame(n);
+    for (size_t at = 0; at + n <= mono.size(); at += n) {
+        for (size_t i = 0; i < n; ++i)
+            frame[i] = mono[at + i] * (0.5 - 0.5 * std::cos(2 * M_PI * double(i) / double(n)));
+        fft(frame);
+        for (size_t k = 1; k < n / 2; ++k) {
+            const double hz = double(k) * rate / double(n);
+            if (hz < 55 || hz > 2000)
+                continue;
+            const int midi = int(std::lround(69 + 12 * std::log2(hz / 440)));
+            classes[size_t(midi % 12)] += std::abs(frame[k]);
+        }
+    }
+    return classes;
+}
+
+double correlation(const std::vector<double> &a, const std::vector<double> &b)
+{
+    double ma = 0, mb = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        ma += a[i] / double(a.size()), mb += b[i] / double(b.size());
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        ab += (a[i] - ma) * (b[i] - mb), aa += (a[i] - ma) * (a[i] - ma), bb += (b[i] - mb) * (b[i] - mb);
+    return ab / std::sqrt(aa * bb);
+}
+
+std::vector<float> tone(double hz, double amplitude, double seconds, bool bothChannels, int rate = 32000)
+{
+    std::vector<float> v(size_t(seconds * rate) * 2, 0);
+    for (size_t i = 0; i < v.size() / 2; ++i) {
+        const float s = float(amplitude * std::sin(2 * M_PI * hz * double(i) / rate));
+        v[2 * i] = s;
+        v[2 * i + 1] = bothChannels ? s : 0;
+    }
+    return v;
 }
 
 } // namespace
 
-class TrackTest : public ::testing::TestWithParam<const char *>
+TEST(LoudnessMeter, ReadsTonesOfKnownLoudness)
+{
+    // A 1 kHz tone at -20 dBFS in both channels reads -20 LUFS, in one
+    // channel 3 dB less, at any of the rates; a low tone reads less for the
+    // K-weighting's high-pass, and silence around a tone is gated out.
+    for (int r : {32000, 44100, 48000}) {
+        EXPECT_NEAR(integratedLoudness(tone(997, 0.1, 3, true, r), r), -20.0, 0.1) << r;
+        EXPECT_NEAR(integratedLoudness(tone(997, 0.1, 3, false, r), r), -23.01, 0.1) << r;
+    }
+    EXPECT_LT(integratedLoudness(tone(30, 0.1, 3, true), 32000), -22.0);
+    std::vector<float> gapped = tone(997, 0.1, 3, true);
+    gapped.resize(gapped.size() * 2, 0.f);
+    EXPECT_NEAR(integratedLoudness(gapped, 32000), -20.0, 0.3);
+    EXPECT_EQ(integratedLoudness(std::vector<float>(64000, 0.f), 32000), -HUGE_VAL);
+}
+
+class TrackTest : public ::testing::TestWithParam<Track>
 {
 };
 
-TEST_P(TrackTest, LongLoudEnoughUnclippedAndSeamless)
+TEST_P(TrackTest, StereoLoopOfRightLengthUnclippedAndSeamless)
 {
-    const Sound s = readSound(GetParam());
-    ASSERT_TRUE(s.rate == 22050 || s.rate == 44100) << s.rate;
-    const std::vector<double> m = mono(s);
-    ASSERT_GT(m.size(), 2u);
-    EXPECT_GE(double(m.size()) / s.rate, 30.0) << GetParam();
-    double peak = 0, step = 0;
-    for (size_t i = 0; i < m.size(); ++i) {
-        peak = std::max(peak, std::fabs(m[i]));
-        if (i)
-            step += std::fabs(m[i] - m[i - 1]);
+    const Track t = GetParam();
+    const Sound s = readSound(t.file);
+    ASSERT_EQ(s.channels, 2) << t.file;
+    ASSERT_EQ(s.rate, 32000) << t.file;
+    const size_t n = s.samples.size() / 2;
+    const double seconds = double(n) / s.rate;
+    EXPECT_GE(seconds, 40.0) << t.file;
+    EXPECT_LE(seconds, 75.0) << t.file;
+
+    std::vector<double> left(n), right(n), mid(n), side(n);
+    int peak = 0;
+    size_t differing = 0;
+    for (size_t i = 0; i < n; ++i) {
+        left[i] = s.samples[2 * i], right[i] = s.samples[2 * i + 1];
+        mid[i] = (left[i] + right[i]) / 2, side[i] = (left[i] - right[i]) / 2;
+        peak = std::max({peak, std::abs(int(s.samples[2 * i])), std::abs(int(s.samples[2 * i + 1]))});
+        differing += left[i] != right[i];
     }
-    step /= double(m.size() - 1);
-    EXPECT_LE(peak, 0.9 * 32767) << GetParam() << " comes too near full scale";
-    EXPECT_GE(peak, 0.3 * 32767) << GetParam() << " is nearly silent";
-    // Wrapping from the last sample to the first is no bigger a step than
-    // the music takes anyway.
-    const double seam = std::fabs(m.back() - m.front());
-    std::printf("%s: %.1f s, peak %.0f, seam step %.0f, mean step %.0f\n", GetParam(),
-                double(m.size()) / s.rate, peak, seam, step);
-    EXPECT_LE(seam, 3 * step) << GetParam();
+    const double peakDb = 20 * std::log10(peak / 32768.0);
+    const double widthDb = 20 * std::log10(rmsOf(side, 0, n) / rmsOf(mid, 0, n));
+    std::printf("%s (%s): %.2f s, peak %.2f dBFS, %.2f LUFS, side %.1f dB below mid\n", t.file, t.role,
+                seconds, peakDb, integratedLoudness(toFloat(s), s.rate), -widthDb);
+    EXPECT_LE(peakDb, -1.0) << t.file << " peaks too near full scale";
+    EXPECT_GE(peakDb, -12.0) << t.file << " is nearly silent";
+    // Real width: the channels differ almost everywhere and the side signal
+    // carries energy, yet the piece is not two unrelated channels.
+    EXPECT_GT(differing, n * 9 / 10) << t.file;
+    EXPECT_GT(widthDb, -20.0) << t.file << " is nearly mono";
+    EXPECT_LT(widthDb, -2.0) << t.file << " has more side than middle";
+
+    // The seam: the step from the last frame to the first is no bigger than
+    // 99.9 % of the music's own steps (no click); the level across it (10 ms
+    // either side) changes at most 3 dB more than the music's largest change
+    // between neighbouring 10 ms windows (no gap, no jump); the first
+    // millisecond already sounds (the tails of the end wrap into the start).
+    for (const std::vector<double> *ch : {&left, &right}) {
+        const std::vector<double> &v = *ch;
+        std::vector<double> steps(n - 1);
+        for (size_t i = 1; i < n; ++i)
+            steps[i - 1] = std::fabs(v[i] - v[i - 1]);
+        std::nth_element(steps.begin(), steps.begin() + long(n * 999 / 1000), steps.end());
+        const double usualStep = steps[n * 999 / 1000];
+        EXPECT_LE(std::fabs(v[0] - v[n - 1]), usualStep) << t.file << ": a click where the loop wraps";
+        const size_t w = size_t(s.rate) / 100;
+        double largest = 0;
+        for (size_t at = w; at + w <= n; at += w)
+            largest = std::max(
+                largest, std::fabs(20 * std::log10((rmsOf(v, at, at + w) + 1) / (rmsOf(v, at - w, at) + 1))));
+        const double seam = std::fabs(20 * std::log10((rmsOf(v, 0, w) + 1) / (rmsOf(v, n - w, n) + 1)));
+        std::printf(
+            "  seam: step %.0f (99.9 %% of steps below %.0f), level change %.1f dB (largest elsewhere "
+            "%.1f dB)\n",
+            std::fabs(v[0] - v[n - 1]), usualStep, seam, largest);
+        EXPECT_LE(seam, largest + 3) << t.file << ": the level jumps where the loop wraps";
+        EXPECT_GT(rmsOf(v, 0, 32), rmsOf(v, 0, n) / 100)
+            << t.file << " starts from silence (no tails wrapped)";
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Music, TrackTest, ::testing::ValuesIn(tracks));
+INSTANTIATE_TEST_SUITE_P(Music, TrackTest, ::testing::ValuesIn(tracks),
+                         [](const ::testing::TestParamInfo<Track> &i) {
+                             return "track" + std::to_string(i.index);
+                         });
 
-TEST(Music, FourDifferentPieces)
+TEST(Music, LoudnessMatched)
 {
-    std::vector<Traits> t;
-    for (const char *name : tracks) {
-        const Sound s = readSound(name);
-        ASSERT_GT(s.rate, 0);
-        t.push_back(traits(mono(s), s.rate));
+    double lowest = 0, highest = -1000;
+    for (const Track &t : tracks) {
+        const Sound s = readSound(t.file);
+        ASSERT_EQ(s.channels, 2) << t.file;
+        const double l = integratedLoudness(toFloat(s), s.rate);
+        lowest = std::min(lowest, l), highest = std::max(highest, l);
     }
-    auto apart = [](double a, double b) { return std::fabs(a - b) > 0.05 * std::max(a, b); };
-    for (size_t i = 0; i < t.size(); ++i)
-        for (size_t j = 0; j < i; ++j)
-            EXPECT_TRUE(apart(t[i].seconds, t[j].seconds) ||
-                        apart(t[i].crossingsPerSecond, t[j].crossingsPerSecond))
-                << tracks[i] << " and " << tracks[j] << " have the same length and brightness";
+    EXPECT_LE(highest - lowest, 1.5) << "the tracks' integrated loudness spreads " << highest - lowest
+                                     << " LU";
+    EXPECT_GT(lowest, -30.0) << "a track is very quiet";
+}
+
+TEST(Music, FourDifferentPiecesEachInItsKey)
+{
+    std::vector<std::vector<double>> profiles;
+    for (const Track &t : tracks) {
+        const Sound s = readSound(t.file);
+        ASSERT_EQ(s.channels, 2) << t.file;
+        std::vector<double> mono(s.samples.size() / 2);
+        for (size_t i = 0; i < mono.size(); ++i)
+            mono[i] = (s.samples[2 * i] + s.samples[2 * i + 1]) / 2.0;
+        profiles.push_back(pitchClasses(mono, s.rate));
+        // In its key: the tonic sounds more than any pitch class outside the
+        // piece's scale (harmonics make the scale's other tones strong too).
+        const std::vector<double> &p = profiles.back();
+        std::printf("%s:", t.file);
+        for (int i = 0; i < 12; ++i)
+            std::printf(" %d", int(std::lround(100 * p[size_t(i)] / p[size_t(t.tonic)])));
+        std::printf(" (%% of the tonic, from C)\n");
+        for (int i = 0; i < 12; ++i) {
+            if (std::find(t.scale, t.scale + 7, (i - t.tonic + 12) % 12) == t.scale + 7) {
+                EXPECT_LT(p[size_t(i)], p[size_t(t.tonic)])
+                    << t.file << " (" << t.role << "): pitch class " << i;
+            }
+        }
+    }
+    for (size_t i = 0; i < 4; ++i)
+        for (size_t j = 0; j < i; ++j) {
+            const double c = correlation(profiles[i], profiles[j]);
+            std::printf("%s ~ %s: pitch-class correlation %.2f\n", tracks[i].file, tracks[j].file, c);
+            EXPECT_LT(c, 0.85) << tracks[i].file << " and " << tracks[j].file << " dwell on the same notes";
+        }
 }

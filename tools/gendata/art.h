@@ -94,9 +94,10 @@ float polygonCoverage(const std::vector<float> &xy, int x, int y);
 void polygonBounds(const std::vector<float> &xy, int &x0, int &y0, int &x1, int &y1);
 void verticalGradient(Image &im, int y0, int y1, Col top, Col bottom);
 
-// Files: 24-bit bottom-up BMP and 16-bit mono PCM WAV.
+// Files: 24-bit bottom-up BMP and 16-bit PCM WAV.
 bool writeBmp(const std::string &path, const Image &im);
-bool writeWav(const std::string &path, const std::vector<int16_t> &samples, int rate);
+// 16-bit PCM; `samples` interleaved when channels is 2.
+bool writeWav(const std::string &path, const std::vector<int16_t> &samples, int rate, int channels);
 
 // The painters.
 Image paintWorld();
@@ -113,6 +114,7 @@ Image paintBar(bool magic);
 Image paintMenuPage();
 Image paintStoryPage(int which); // 1..3
 Image paintEndPicture(bool victory);
-std::vector<int16_t> composeTrack(int which, int &rate); // 0 title, 1 home, 2 south-west, 3 east
+// Renders the four tracks into dir: the title, home, south-west and east music.
+bool writeMusic(const std::string &dir);
 // A large single pose for the pages: 0 hero, 1 lizard, 2 ogre, 3 dark lord.
 Image portrait(int who, float scale, int w, int h, float facingDegrees);

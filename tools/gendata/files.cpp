@@ -67,7 +67,7 @@ bool writeBmp(const std::string &path, const Image &im)
     return writeAll(path, b);
 }
 
-bool writeWav(const std::string &path, const std::vector<int16_t> &samples, int rate)
+bool writeWav(const std::string &path, const std::vector<int16_t> &samples, int rate, int channels)
 {
     const uint32_t bytes = uint32_t(samples.size() * 2);
     std::vector<unsigned char> b;
@@ -78,10 +78,10 @@ bool writeWav(const std::string &path, const std::vector<int16_t> &samples, int 
     putTag(b, "fmt ");
     put32(b, 16);
     put16(b, 1); // PCM
-    put16(b, 1); // mono
+    put16(b, channels);
     put32(b, rate);
-    put32(b, rate * 2);
-    put16(b, 2);
+    put32(b, rate * 2 * channels);
+    put16(b, 2 * channels);
     put16(b, 16);
     putTag(b, "data");
     put32(b, bytes);

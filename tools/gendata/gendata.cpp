@@ -20,15 +20,8 @@ int main(int argc, char **argv)
     }
     const std::string dir = argv[1];
     bool musicOk = true;
-    // The music composes on its own thread while the pictures paint.
-    std::thread music([&] {
-        const char *names[4] = {"BGM_00009.wav", "BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav"};
-        for (int i = 0; i < 4; ++i) {
-            int rate = 0;
-            const std::vector<int16_t> samples = composeTrack(i, rate);
-            musicOk = writeWav(dir + "/" + names[i], samples, rate) && musicOk;
-        }
-    });
+    // The music renders on its own thread while the pictures paint.
+    std::thread music([&] { musicOk = writeMusic(dir); });
     bool ok = true;
     auto bmp = [&](const std::string &name, const Image &im) { ok = writeBmp(dir + "/" + name, im) && ok; };
     bmp("worldMap.bmp", paintWorld());
