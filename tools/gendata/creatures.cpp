@@ -225,7 +225,7 @@ Image sheet(int cellW, int cellH, int columns, const FrameFn &draw)
     return im;
 }
 
-// One stride cycle over the eight frames: for enemies, whose frames change
+// One stride cycle over the eight frames: for ogres, whose frames change
 // every 11 ticks while they cover 6 pixels.
 // ---------------------------------------------------------------- stance
 
@@ -313,14 +313,9 @@ Image attackSheet(const Stance &st, const AttackFn &draw)
                  [&](SpriteCanvas &cv, int row, int frame) { draw(cv, stanceView(fit, row), row, frame); });
 }
 
-float walkPhase(int frame)
-{
-    return 2 * pi * float(frame) / 8;
-}
-
 // A foot lands at every frame change, the feet taking turns: for the hero,
-// whose 41-tick frames carry him 164 pixels, and the dark lord, 40 pixels a
-// frame. Each frame is a planted stride (legs spread, phase a quarter turn
+// whose 41-tick frames carry him 164 pixels, the dark lord, 40 pixels a
+// frame, and the scuttling lizards. Each frame is a planted stride (legs spread, phase a quarter turn
 // off the passing pose), nudged a little so that no two frames are alike.
 float stridePhase(int frame)
 {
@@ -339,8 +334,8 @@ void lizardFigure(Figure &f, float phase)
         const float fwd = i < 2 ? 7.5f : -7.5f;
         const int side = (i % 2) ? 1 : -1;
         const float pairSign = (i == 0 || i == 3) ? 1.f : -1.f;
-        const float swing = std::sin(phase) * 4.5f * pairSign;
-        const float lift = 2.2f * std::max(0.f, std::cos(phase) * pairSign);
+        const float swing = std::sin(phase) * 7.0f * pairSign;
+        const float lift = 3.2f * std::max(0.f, std::cos(phase) * pairSign);
         const V3 hip = v3(fwd, 4.8f * side, 7.5f);
         const V3 knee = v3(fwd + swing * 0.5f, 10.5f * side, 6.5f + lift);
         const V3 foot = v3(fwd + swing, 11.5f * side, 1.4f + lift * 0.6f);
@@ -531,20 +526,24 @@ const Stance &heroStance()
     return st;
 }
 
+// Lizards scuttle: their diagonal leg pairs take turns at every frame.
 void lizardWalkPose(Figure &f, int frame)
 {
-    lizardFigure(f, walkPhase(frame));
+    lizardFigure(f, stridePhase(frame));
 }
 
 const Stance &lizardStance()
 {
-    static const Stance st = stand(0.7f, 31.5f, 31.5f, 90, 100, lizardWalkPose);
+    static const Stance st = stand(0.67f, 31.5f, 31.5f, 90, 100, lizardWalkPose);
     return st;
 }
 
 void ogreWalkPose(Figure &f, int frame)
 {
-    ogreFigure(f, walkPhase(frame), 1, 0.25f + 0.2f * std::sin(walkPhase(frame)));
+    // Two stomping strides in the eight frames, a quarter turn a frame: every
+    // frame change moves the legs well, passing pose and planted pose in turn.
+    const float phase = pi / 2 * float(frame) + 0.15f * std::sin(pi * float(frame) / 4);
+    ogreFigure(f, phase, 1.2f, 0.25f + 0.2f * std::sin(phase));
 }
 
 const Stance &ogreStance()
