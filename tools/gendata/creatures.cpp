@@ -225,8 +225,6 @@ Image sheet(int cellW, int cellH, int columns, const FrameFn &draw)
     return im;
 }
 
-// One stride cycle over the eight frames: for ogres, whose frames change
-// every 11 ticks while they cover 6 pixels.
 // ---------------------------------------------------------------- stance
 
 // Where each figure stands in its cell. The game's step probes treat an actor
