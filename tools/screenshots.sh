@@ -3,6 +3,7 @@
 # village after a short walk, and a fight beside the dark lord's arena with
 # the HUD. Writes docs/title.png, docs/village.png and docs/fight.png.
 #   tools/screenshots.sh BUILD_FOLDER
+# DISPLAYS="40 41" picks the Xvfb display numbers tried (default 81 to 99).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -14,7 +15,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-for n in $(seq 81 99); do
+for n in ${DISPLAYS:-$(seq 81 99)}; do
   [ -e "/tmp/.X$n-lock" ] && continue
   Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!

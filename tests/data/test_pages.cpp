@@ -85,6 +85,29 @@ TEST_P(EndPictureTest, TheBoxInEveryViewIsTheWholeMessage)
     }
 }
 
+TEST_P(EndPictureTest, TheMessageStandsOnASolidBanner)
+{
+    // Figures drawn over the end picture must not lose the message in a busy
+    // ground: inside the box, most pixels are one flat dark colour.
+    const Picture p = readPicture(GetParam());
+    ASSERT_EQ(p.w, worldPixels);
+    std::vector<uint32_t> colours;
+    for (int y = endBoxY; y < endBoxY + endBoxH; ++y)
+        for (int x = endBoxX; x < endBoxX + endBoxW; ++x)
+            colours.push_back(p.at(x, y));
+    std::sort(colours.begin(), colours.end());
+    size_t most = 0;
+    uint32_t common = 0;
+    for (size_t i = 0, j; i < colours.size(); i = j) {
+        for (j = i; j < colours.size() && colours[j] == colours[i]; ++j) {
+        }
+        if (j - i > most)
+            most = j - i, common = colours[i];
+    }
+    EXPECT_GE(most, colours.size() / 2) << GetParam();
+    EXPECT_LT(std::max({common >> 16 & 255, common >> 8 & 255, common & 255}), 64u) << GetParam();
+}
+
 INSTANTIATE_TEST_SUITE_P(Ends, EndPictureTest, ::testing::Values("gameover.bmp", "Victory.bmp"));
 
 TEST(EndPictures, GameOverAndVictorySayDifferentThings)

@@ -12,6 +12,7 @@ namespace
 {
 
 constexpr float pi = float(M_PI);
+
 float rad(float degrees)
 {
     return degrees * pi / 180;
@@ -147,9 +148,12 @@ struct SwingPose {
 SwingPose swingFrame(int frame, float facing)
 {
     static const float yaws[13] = {25, 55, 90, 115, 100, 55, 0, -55, -100, -80, -45, -5, 20};
-    const float sweepPitch = 22 * std::sin(facing);
+    // A flat sweep a little below the shoulder: the blade stays low enough
+    // to show whole in the cell above the figure's head, and reaches past the
+    // feet when the hero faces down.
+    const float sweepPitch = -10 + 30 * std::min(0.f, std::sin(facing)); // facing down: low, toward the feet
     if (frame <= 3)
-        return {yaws[frame], 10.f + 8 * frame, false};
+        return {yaws[frame], 4.f + 4 * frame, false};
     if (frame <= 8)
         return {yaws[frame], sweepPitch, frame >= 5};
     return {yaws[frame], sweepPitch * 0.5f + 8, false};
@@ -221,9 +225,99 @@ Image sheet(int cellW, int cellH, int columns, const FrameFn &draw)
     return im;
 }
 
-float walkPhase(int frame)
+// ---------------------------------------------------------------- stance
+
+// Where each figure stands in its cell. The game's step probes treat an actor
+// as the cell one below and one right of the cell under its top-left corner:
+// in the sprite's own pixels that is 32 - x % 32 up to 64 - x % 32 across and
+// the same down, a square that slides over the point (32, 32) as the actor
+// moves. So each figure stands with its footprint - the opaque pixels in the
+// lowest third of its opaque box - centred there, facing by facing, as far as
+// its height allows (the figure keeps two clear rows at the top of its cell).
+struct Stance {
+    float scale;           // pixels per figure unit
+    float footX, footY;    // where the footprint's centre goes in the cell, pixels
+    float groundX[8] = {}; // per sheet row: the figure's ground origin in the cell
+    float groundY[8] = {};
+};
+
+using PoseFn = std::function<void(Figure &, int frame)>;
+
+// Works out the ground origins from the eight walking frames of each facing.
+Stance stand(float scale, float footX, float footY, int cellW, int cellH, const PoseFn &walk)
 {
-    return 2 * pi * float(frame) / 8;
+    Stance st{scale, footX, footY};
+    for (int row = 0; row < 8; ++row) {
+        double sumX = 0, sumY = 0;
+        long count = 0;
+        int top = 4 * cellH;
+        for (int frame = 0; frame < 8; ++frame) {
+            // A canvas twice the cell, the origin in its middle: nothing is cut.
+            SpriteCanvas cv(2 * cellW, 2 * cellH);
+            Figure f;
+            walk(f, frame);
+            render(cv, f, View{rowFacing(row), scale, float(cellW), float(cellH)});
+            const Image im = cv.finish();
+            int boxTop = im.h, boxBottom = -1;
+            for (int y = 0; y < im.h; ++y)
+                for (int x = 0; x < im.w; ++x)
+                    if (im.at(x, y) != magenta)
+                        boxTop = std::min(boxTop, y), boxBottom = std::max(boxBottom, y);
+            top = std::min(top, boxTop);
+            for (int y = boxBottom - (boxBottom - boxTop + 1) / 3 + 1; y <= boxBottom; ++y)
+                for (int x = 0; x < im.w; ++x)
+                    if (im.at(x, y) != magenta)
+                        sumX += x, sumY += y, ++count;
+        }
+        const float cx = float(sumX / double(count)) - float(cellW),
+                    cy = float(sumY / double(count)) - float(cellH);
+        st.groundX[row] = std::round(footX - cx);
+        // Lowered when the head or a raised weapon would leave the cell.
+        st.groundY[row] = std::max(std::round(footY - cy), float(2 - (top - cellH)));
+    }
+    return st;
+}
+
+View stanceView(const Stance &st, int row)
+{
+    return View{rowFacing(row), st.scale, st.groundX[row], st.groundY[row]};
+}
+
+using AttackFn = std::function<void(SpriteCanvas &, const View &, int row, int frame)>;
+
+// Thirteen attack frames a facing, drawn over the walking stance; a facing is
+// lowered only as far as its raised blade needs to stay inside the cell.
+Image attackSheet(const Stance &st, const AttackFn &draw)
+{
+    Stance fit = st;
+    for (int row = 0; row < 8; ++row) {
+        int top = 1 << 20;
+        for (int frame = 0; frame < 13; ++frame) {
+            SpriteCanvas cv(96, 192); // a cell's height of room above
+            View view = stanceView(st, row);
+            view.groundY += 96;
+            draw(cv, view, row, frame);
+            const Image im = cv.finish();
+            for (int y = 0; y < im.h && y < top; ++y)
+                for (int x = 0; x < im.w; ++x)
+                    if (im.at(x, y) != magenta) {
+                        top = y;
+                        break;
+                    }
+        }
+        fit.groundY[row] += std::max(0, 2 - (top - 96));
+    }
+    return sheet(96, 96, 13,
+                 [&](SpriteCanvas &cv, int row, int frame) { draw(cv, stanceView(fit, row), row, frame); });
+}
+
+// A foot lands at every frame change, the feet taking turns: for the hero,
+// whose 41-tick frames carry him 164 pixels, the dark lord, 40 pixels a
+// frame, and the scuttling lizards. Each frame is a planted stride (legs spread, phase a quarter turn
+// off the passing pose), nudged a little so that no two frames are alike.
+float stridePhase(int frame)
+{
+    return pi / 2 + pi * float(frame) + 0.3f * std::sin(pi * float(frame) / 4 + 0.4f);
 }
 
 // ---------------------------------------------------------------- beasts
@@ -238,8 +332,8 @@ void lizardFigure(Figure &f, float phase)
         const float fwd = i < 2 ? 7.5f : -7.5f;
         const int side = (i % 2) ? 1 : -1;
         const float pairSign = (i == 0 || i == 3) ? 1.f : -1.f;
-        const float swing = std::sin(phase) * 4.5f * pairSign;
-        const float lift = 2.2f * std::max(0.f, std::cos(phase) * pairSign);
+        const float swing = std::sin(phase) * 7.0f * pairSign;
+        const float lift = 3.2f * std::max(0.f, std::cos(phase) * pairSign);
         const V3 hip = v3(fwd, 4.8f * side, 7.5f);
         const V3 knee = v3(fwd + swing * 0.5f, 10.5f * side, 6.5f + lift);
         const V3 foot = v3(fwd + swing, 11.5f * side, 1.4f + lift * 0.6f);
@@ -256,11 +350,14 @@ void lizardFigure(Figure &f, float phase)
     for (int k = 0; k < 6; ++k) // a crest of spines
         f.blob(v3(-10.f + 4.f * k, sway * 0.5f, 13.2f - std::fabs(k - 2.5f) * 0.5f), v3(1.1f, 0.7f, 2.0f),
                crest, 0.4f);
-    // Tail, swinging against the body.
+    // Tail, curling round to one side so that the beast stays compact over
+    // the ground it stands on, and swinging against the body.
     V3 at = v3(-11, sway * 0.5f, 7.5f);
+    float heading = pi;
     for (int k = 0; k < 6; ++k) {
         const float r = 4.6f - 0.62f * k;
-        const V3 next = v3(-15.f - 5.2f * k, std::sin(phase - 0.7f * k) * 1.1f * k - sway, 6.5f - 0.9f * k);
+        heading += rad(28.f) + 0.08f * std::sin(phase - 0.7f * k);
+        const V3 next = at + v3(std::cos(heading) * 4.6f, std::sin(heading) * 4.6f, -0.9f);
         f.limb(at, next, r, k % 2 ? skin : skin * 0.92f, 0.35f);
         at = next;
     }
@@ -290,25 +387,27 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
         f.blob(foot + v3(1.8f, 0, -0.5f), v3(5.5f, 4.0f, 3.0f), dark, 0.2f);
     }
     f.group = 2;
-    f.blob(v3(0.5f, 0, 31 + bob), v3(10.5f, 12.5f, 13.5f), skin, 0.35f);
-    f.blob(v3(5.5f, 0, 27 + bob), v3(6.5f, 9.5f, 8.5f), skin * 1.12f, 0.2f); // belly
+    // A hunched brute: the great back rounds over, the head sits low and
+    // forward between the shoulders.
+    f.blob(v3(0.5f, 0, 30 + bob), v3(11.0f, 13.5f, 12.0f), skin, 0.35f);
+    f.blob(v3(5.5f, 0, 26 + bob), v3(6.5f, 9.5f, 8.0f), skin * 1.12f, 0.2f); // belly
     f.blob(v3(0.5f, 0, 18.5f + bob), v3(10.2f, 12.0f, 4.5f), cloth, 0.15f);  // loincloth
     f.blob(v3(0.5f, 0, 21.5f + bob), v3(10.6f, 12.4f, 1.8f), hex(0x3A2814), 0.3f);
     f.group = 3;
-    const float headZ = 47 + bob;
-    f.blob(v3(3.5f, 0, headZ), v3(8.0f, 8.5f, 8.0f), skin, 0.35f);
-    f.blob(v3(6.5f, 0, headZ - 3.5f), v3(4.8f, 6.8f, 3.6f), skin * 0.95f, 0.25f); // jaw
-    f.blob(v3(4.8f, 0, headZ + 3.2f), v3(3.6f, 6.6f, 1.6f), dark, 0.2f);          // brow
+    const float headZ = 39 + bob;
+    f.blob(v3(8.5f, 0, headZ), v3(8.0f, 8.5f, 8.0f), skin, 0.35f);
+    f.blob(v3(11.5f, 0, headZ - 3.5f), v3(4.8f, 6.8f, 3.6f), skin * 0.95f, 0.25f); // jaw
+    f.blob(v3(9.8f, 0, headZ + 3.2f), v3(3.6f, 6.6f, 1.6f), dark, 0.2f);           // brow
     for (int side = -1; side <= 1; side += 2) {
-        f.glowBlob(v3(9.2f, 2.8f * side, headZ + 1.2f), 1.5f, hex(0xFF3A20));
-        f.limb(v3(10.2f, 3.6f * side, headZ - 4.5f), v3(11.2f, 4.0f * side, headZ - 0.8f), 1.0f,
+        f.glowBlob(v3(14.2f, 2.8f * side, headZ + 1.2f), 1.5f, hex(0xFF3A20));
+        f.limb(v3(15.2f, 3.6f * side, headZ - 4.5f), v3(16.2f, 4.0f * side, headZ - 0.8f), 1.0f,
                hex(0xF4ECD6), 0.5f);
-        f.blob(v3(2.0f, 8.0f * side, headZ + 1.5f), v3(2.0f, 2.6f, 3.2f), skin * 0.9f, 0.2f); // ears
+        f.blob(v3(7.0f, 8.0f * side, headZ + 1.5f), v3(2.0f, 2.6f, 3.2f), skin * 0.9f, 0.2f); // ears
     }
     f.group = 4;
     V3 rightHand;
     for (int side = -1; side <= 1; side += 2) {
-        const V3 shoulder = v3(0, 13.f * side, 39 + bob);
+        const V3 shoulder = v3(2, 13.5f * side, 36 + bob);
         V3 hand = v3(-std::sin(phase) * stride * 5.f * float(side) + 2, 16.f * side, 19 + bob);
         if (side > 0)
             hand = hand + v3(2 + clubLift * 3, 0, clubLift * 16);
@@ -321,21 +420,21 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     // A great spiked club: a stout shaft swelling into a heavy head ringed
     // with bone spikes, big enough to read at game size.
     f.group = 5;
-    const V3 clubDir = normalised(v3(0.75f - clubLift * 0.5f, 0.2f, 0.6f + clubLift));
+    const V3 clubDir = normalised(v3(0.9f - clubLift * 0.3f, 0.25f, 0.2f + clubLift * 0.6f));
     V3 side = normalised(cross(clubDir, v3(0, 0, 1)));
     const V3 flat = normalised(cross(side, clubDir));
-    const V3 head = rightHand + clubDir * 25.f;
+    const V3 head = rightHand + clubDir * 15.f;
     f.limb(rightHand - clubDir * 4.f, head, 3.0f, wood, 0.2f);
-    f.oriented(head, clubDir * 10.5f, side * 7.6f, flat * 7.6f, wood * 0.88f, 0.3f);
+    f.oriented(head, clubDir * 8.5f, side * 6.6f, flat * 6.6f, wood * 0.88f, 0.3f);
     f.blob(rightHand - clubDir * 4.5f, v3(2.6f, 2.6f, 2.6f), wood * 0.7f, 0.2f); // pommel
     const Col bone = hex(0xECE4CE);
     for (int k = 0; k < 7; ++k) { // two staggered rings of spikes
         const float a = k * 2 * pi / 7 + (k % 2) * 0.45f;
         const V3 out = side * std::cos(a) + flat * std::sin(a);
         const V3 at = head + clubDir * ((k % 2) ? 4.5f : -2.5f);
-        f.limb(at + out * 5.5f, at + out * 11.5f, 1.7f, bone, 0.6f);
+        f.limb(at + out * 5.0f, at + out * 9.5f, 1.7f, bone, 0.6f);
     }
-    f.limb(head + clubDir * 8.f, head + clubDir * 15.f, 1.7f, bone, 0.6f); // and one at the end
+    f.limb(head + clubDir * 7.f, head + clubDir * 12.f, 1.7f, bone, 0.6f); // and one at the end
 }
 
 struct BossPose {
@@ -379,7 +478,8 @@ void bossFigure(Figure &f, const BossPose &p)
     for (int side = -1; side <= 1; side += 2) {
         f.glowBlob(v3(7.6f, 2.2f * side, headZ - 0.6f), 1.5f, eye);
         // Great horns sweeping out, then up, then curling forward at the tips.
-        static const float outward[5] = {4.6f, 4.0f, 2.9f, 1.5f, 0.3f}, rise[5] = {1.2f, 2.6f, 4.0f, 4.8f, 4.6f};
+        static const float outward[5] = {4.6f, 4.0f, 2.9f, 1.5f, 0.3f},
+                           rise[5] = {1.2f, 2.6f, 4.0f, 4.8f, 4.6f};
         V3 at = v3(0.f, 5.0f * side, headZ + 2.5f);
         for (int k = 0; k < 5; ++k) {
             const V3 next = at + v3(0.4f + 0.5f * k, outward[k] * side, rise[k]);
@@ -409,24 +509,79 @@ void bossFigure(Figure &f, const BossPose &p)
         sword(f, rightHand, normalised(v3(0.55f, 0.3f, -0.6f)), 19, hex(0xB03A2A), false);
 }
 
+// ---------------------------------------------------------------- stances
+
+void heroWalkPose(Figure &f, int frame)
+{
+    heroFigure(f, stridePhase(frame), 1.3f);
+}
+
+const Stance &heroStance()
+{
+    // The hero's steps fall on a 4-pixel lattice; his footprint sits best a
+    // little below the point the enemies' sits on.
+    static const Stance st = stand(0.9f, 31.5f, 34.5f, 96, 96, heroWalkPose);
+    return st;
+}
+
+// Lizards scuttle: their diagonal leg pairs take turns at every frame.
+void lizardWalkPose(Figure &f, int frame)
+{
+    lizardFigure(f, stridePhase(frame));
+}
+
+const Stance &lizardStance()
+{
+    static const Stance st = stand(0.67f, 31.5f, 31.5f, 90, 100, lizardWalkPose);
+    return st;
+}
+
+void ogreWalkPose(Figure &f, int frame)
+{
+    // Two stomping strides in the eight frames, a quarter turn a frame: every
+    // frame change moves the legs well, passing pose and planted pose in turn.
+    const float phase = pi / 2 * float(frame) + 0.15f * std::sin(pi * float(frame) / 4);
+    ogreFigure(f, phase, 1.2f, 0.25f + 0.2f * std::sin(phase));
+}
+
+const Stance &ogreStance()
+{
+    static const Stance st = stand(0.68f, 31.5f, 31.5f, 96, 96, ogreWalkPose);
+    return st;
+}
+
+void bossWalkPose(Figure &f, int frame)
+{
+    BossPose p;
+    p.phase = stridePhase(frame);
+    p.stride = 1.1f;
+    bossFigure(f, p);
+}
+
+const Stance &bossStance()
+{
+    static const Stance st = stand(0.75f, 31.5f, 31.5f, 96, 96, bossWalkPose);
+    return st;
+}
+
 } // namespace
 
-// ---------------------------------------------------------------- sheets
+// ---------------------------------------------------------------- painters
 
 Image paintHeroWalk()
 {
-    return sheet(96, 96, 8, [](SpriteCanvas &cv, int row, int frame) {
+    const Stance &st = heroStance();
+    return sheet(96, 96, 8, [&](SpriteCanvas &cv, int row, int frame) {
         Figure f;
-        heroFigure(f, walkPhase(frame), 1);
-        render(cv, f, View{rowFacing(row), 1.2f, 48, 72});
+        heroWalkPose(f, frame);
+        render(cv, f, stanceView(st, row));
     });
 }
 
 Image paintHeroAttack()
 {
-    return sheet(96, 96, 13, [](SpriteCanvas &cv, int row, int frame) {
-        const float facing = rowFacing(row);
-        const SwingPose s = swingFrame(frame, facing);
+    return attackSheet(heroStance(), [](SpriteCanvas &cv, const View &view, int row, int frame) {
+        const SwingPose s = swingFrame(frame, rowFacing(row));
         const V3 d = swingDirection(rad(s.yaw), rad(s.pitch));
         const V3 pivot = v3(0, 3, 27);
         const V3 hand = pivot + v3(d.x, d.y, 0) * 8.f + v3(0, 0, d.z * 5);
@@ -439,50 +594,50 @@ Image paintHeroAttack()
                    hex(0x8C9AB0), 0.9f);
         f.oriented(hands.left + v3(0.5f, -2.6f, 0), v3(2.2f, 0, 0), v3(0, 0.8f, 0), v3(0, 0, 2.4f),
                    hex(0xD8A830), 0.9f);
-        sword(f, hand, d, 27, hex(0xDCE4F0), false);
-        const View view{facing, 1.2f, 48, 72};
+        // Toward the viewer the blade has room below the feet: a longer reach.
+        const float toViewer = std::max(0.f, -std::sin(rowFacing(row)));
+        sword(f, hand, d, 24 + 10 * toViewer, hex(0xDCE4F0), false);
         // Blades behind the body draw after it only when they are in front.
         render(cv, f, view);
         if (s.trail)
-            motionArc(cv, view, pivot, s.yaw, s.pitch, 15, 33, hex(0xA8E4FF), hex(0xFFFFFF));
+            motionArc(cv, view, pivot, s.yaw, s.pitch, 15, 31 + 12 * toViewer, hex(0xA8E4FF), hex(0xFFFFFF));
     });
 }
 
 Image paintLizards()
 {
-    return sheet(90, 100, 8, [](SpriteCanvas &cv, int row, int frame) {
+    const Stance &st = lizardStance();
+    return sheet(90, 100, 8, [&](SpriteCanvas &cv, int row, int frame) {
         Figure f;
-        lizardFigure(f, walkPhase(frame));
-        render(cv, f, View{rowFacing(row), 1.05f, 45, 62});
+        lizardWalkPose(f, frame);
+        render(cv, f, stanceView(st, row));
     });
 }
 
 Image paintOgres()
 {
-    return sheet(96, 96, 8, [](SpriteCanvas &cv, int row, int frame) {
+    const Stance &st = ogreStance();
+    return sheet(96, 96, 8, [&](SpriteCanvas &cv, int row, int frame) {
         Figure f;
-        ogreFigure(f, walkPhase(frame), 1, 0.25f + 0.2f * std::sin(walkPhase(frame)));
-        render(cv, f, View{rowFacing(row), 0.95f, 48, 78});
+        ogreWalkPose(f, frame);
+        render(cv, f, stanceView(st, row));
     });
 }
 
 Image paintBossWalk()
 {
-    return sheet(96, 96, 8, [](SpriteCanvas &cv, int row, int frame) {
+    const Stance &st = bossStance();
+    return sheet(96, 96, 8, [&](SpriteCanvas &cv, int row, int frame) {
         Figure f;
-        BossPose p;
-        p.phase = walkPhase(frame);
-        p.stride = 0.8f;
-        bossFigure(f, p);
-        render(cv, f, View{rowFacing(row), 1.0f, 48, 84});
+        bossWalkPose(f, frame);
+        render(cv, f, stanceView(st, row));
     });
 }
 
 Image paintBossAttack()
 {
-    return sheet(96, 96, 13, [](SpriteCanvas &cv, int row, int frame) {
-        const float facing = rowFacing(row);
-        const SwingPose s = swingFrame(frame, facing);
+    return attackSheet(bossStance(), [](SpriteCanvas &cv, const View &view, int row, int frame) {
+        const SwingPose s = swingFrame(frame, rowFacing(row));
         Figure f;
         BossPose p;
         p.phase = 0.6f;
@@ -491,7 +646,6 @@ Image paintBossAttack()
         p.yaw = s.yaw;
         p.pitch = s.pitch;
         bossFigure(f, p);
-        const View view{facing, 1.0f, 48, 84};
         render(cv, f, view);
         if (s.trail)
             motionArc(cv, view, v3(0, 4, 36), s.yaw, s.pitch, 18, 40, hex(0xFF5A10), hex(0xFFE070));
@@ -567,35 +721,39 @@ Image paintJewel()
 
 Image paintSlash()
 {
-    // Two crossing cuts, each a crescent with a white-hot core.
+    // Laid over a dying actor's whole cell for a few ticks, so it must read at
+    // a glance over any ground: two broad crossing cuts, white-hot down the
+    // middle and burning orange at the rim, and a burst of sparks, all centred
+    // on where the figures stand (see Stance).
     SpriteCanvas cv(96, 96);
-    for (int cut = 0; cut < 2; ++cut) {
-        const int steps = 40;
-        for (int layer = 0; layer < 3; ++layer) {
-            static const uint32_t colours[3] = {0xE83A10, 0xFFC830, 0xFFFFF0};
-            const float widthScale = layer == 0 ? 1.f : layer == 1 ? 0.62f : 0.3f;
+    const float cx = 33, cy = 26;
+    static const uint32_t colours[4] = {0x9A1808, 0xFF5A10, 0xFFD040, 0xFFFFF4};
+    static const float widths[4] = {1.f, 0.78f, 0.52f, 0.26f};
+    for (int layer = 0; layer < 4; ++layer) {
+        for (int k = 0; k < 12; ++k) { // the burst, behind the cuts
+            const float a = rad(30.f * k + 15), r0 = 10, r1 = (k % 2 ? 24.f : 31.f);
+            const float w = (k % 2 ? 3.0f : 4.0f) * widths[layer];
+            cv.capsule(cx + std::cos(a) * r0, cy + std::sin(a) * r0 * 0.75f, cx + std::cos(a) * r1,
+                       cy + std::sin(a) * r1 * 0.75f, w, hex(colours[layer]));
+        }
+        for (int cut = 0; cut < 2; ++cut) {
+            const int steps = 32;
             for (int i = 0; i < steps; ++i) {
+                // A slightly bowed stroke from corner to corner of the figure.
                 auto point = [&](float t, float &x, float &y) {
-                    const float a = (cut == 0 ? rad(-135) : rad(-45)) + (cut == 0 ? 1 : -1) * t * rad(85);
-                    const float r = 70;
-                    const float ox = cut == 0 ? 78 : 18, oy = 84;
-                    x = ox + std::cos(a) * r * 0.75f + (cut == 0 ? -4 : 4);
-                    y = oy + std::sin(a) * r;
+                    const float u = 2 * t - 1, bow = 7 * (1 - u * u);
+                    const float dx = cut == 0 ? 1.f : -1.f;
+                    x = cx + dx * u * 27 + bow * 0.7f;
+                    y = cy + u * 19 - dx * bow * 0.7f;
                 };
                 const float t0 = float(i) / steps, t1 = float(i + 1) / steps;
                 float ax, ay, bx, by;
                 point(t0, ax, ay);
                 point(t1, bx, by);
-                const float w = 6.5f * std::sin(pi * (t0 + t1) / 2) * widthScale;
-                if (w > 0.3f)
-                    cv.capsule(ax, ay, bx, by, w, hex(colours[layer]));
+                const float w = (2.5f + 8.5f * std::sin(pi * (t0 + t1) / 2)) * widths[layer];
+                cv.capsule(ax, ay, bx, by, w, hex(colours[layer]));
             }
         }
-    }
-    for (int k = 0; k < 9; ++k) { // sparks
-        const float a = rad(40.f * k + 10), r = 22 + 14 * hashUnit(k, 0, 7);
-        const float x = 48 + std::cos(a) * r, y = 50 + std::sin(a) * r;
-        cv.capsule(x, y, x + std::cos(a) * 4, y + std::sin(a) * 4, 1.0f, hex(0xFFE890));
     }
     return cv.finish(false);
 }

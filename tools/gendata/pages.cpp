@@ -1,6 +1,8 @@
 // pages.cpp - the title page, the three story pages and the two end pictures.
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "pages.h"
 #include "text.h"
@@ -66,16 +68,22 @@ Image scaledJewel(int size)
 const TextStyle storyText{3, hex(0xFFF6E0), hex(0xE0C8A0), hex(0x1A0E06), 2, 2};
 const TextStyle goldText{3, hex(0xFFE890), hex(0xD89430), hex(0x2A1404), 2, 2};
 
-Image storyBase(const char *const lines[4])
+// The story's lines under its picture; a line starting with '*' is the goal,
+// drawn in gold.
+Image storyBase(const std::vector<std::string> &lines)
 {
     Image im(640, 480, 0);
     verticalGradient(im, 0, 480, hex(0x2A1C12), hex(0x120A06));
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x)
             im.set(x, y, im.get(x, y) * (0.85f + 0.3f * fractal(x / 40.f, y / 40.f, 3, 501)));
-    for (int i = 0; i < 4; ++i)
-        drawTextCentred(im, 320, 300 + i * 32, lines[i], storyText);
-    drawText(im, 640 - 24 - textWidth("Press ENTER", 2), 448, "Press ENTER",
+    const int step = lines.size() > 4 ? 28 : 32;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const bool goal = lines[i][0] == '*';
+        drawTextCentred(im, 320, 296 + int(i) * step, goal ? lines[i].substr(1) : lines[i],
+                        goal ? goldText : storyText);
+    }
+    drawText(im, 640 - 24 - textWidth("Press ENTER", 2), 452, "Press ENTER",
              TextStyle{2, hex(0xFFE890), hex(0xD89430), hex(0x2A1404), 1, 2});
     return im;
 }
@@ -94,32 +102,61 @@ Image paintMenuPage()
     ridge(im, 420, 40, 140, hex(0x3E6E2E), hex(0x1E3A16), 604);
     im.pasteMasked(portrait(0, 3.4f, 260, 300, 300), 380, 165);
     const Image gem = scaledJewel(40);
-    im.pasteMasked(gem, 350, 190);
+    im.pasteMasked(gem, 400, 112);
     im.pasteMasked(gem, 560, 150);
     im.pasteMasked(gem, 600, 260);
     drawTextCentred(im, 320, 28, "JEWELWARD",
                     TextStyle{8, hex(0xFFF0A0), hex(0xE08A20), hex(0x2A1004), 4, 5});
-    panel(im, 30, 318, 330, 458, hex(0x0A0810), 0.7f);
-    frame(im, 30, 318, 330, 458, hex(0xD0A040));
+    // What every key does, on the title and in play, and what wins the game.
+    const int px0 = 22, py0 = 104, px1 = 364, py1 = 452;
+    panel(im, px0, py0, px1, py1, hex(0x0A0810), 0.8f);
+    frame(im, px0, py0, px1, py1, hex(0xD0A040));
+    const TextStyle head{2, hex(0xFFC8A0), hex(0xE07848), hex(0x2A0C04), 1, 2};
     const TextStyle key{2, hex(0xFFE890), hex(0xD89430), hex(0x2A1404), 1, 2};
     const TextStyle what{2, hex(0xFFFFFF), hex(0xD8D8E8), hex(0x101018), 1, 2};
-    const char *keys[3] = {"ENTER", "F2", "ESC"}, *whats[3] = {"New game", "Continue", "Quit"};
-    for (int i = 0; i < 3; ++i) {
-        drawText(im, 56, 340 + i * 38, keys[i], key);
-        drawText(im, 56 + 7 * 12, 340 + i * 38, whats[i], what);
+    struct Row {
+        const char *key, *what;
+    };
+    const Row titleKeys[3] = {{"ENTER", "story, then play"}, {"F2", "continue a save"}, {"ESC", "quit"}};
+    const Row playKeys[5] = {{"ARROWS", "walk"},
+                             {"ENTER", "swing the sword"},
+                             {"R-SHIFT", "heal (2 magic)"},
+                             {"F1", "save the game"},
+                             {"ESC", "quit"}};
+    const int x0 = px0 + 18, x1 = x0 + 8 * 12;
+    int y = py0 + 16;
+    drawText(im, x0, y, "ON THE TITLE", head);
+    y += 26;
+    for (const Row &r : titleKeys) {
+        drawText(im, x0, y, r.key, key);
+        drawText(im, x1, y, r.what, what);
+        y += 24;
     }
+    y += 8;
+    drawText(im, x0, y, "IN PLAY", head);
+    y += 26;
+    for (const Row &r : playKeys) {
+        drawText(im, x0, y, r.key, key);
+        drawText(im, x1, y, r.what, what);
+        y += 24;
+    }
+    y += 6;
+    fillCapsule(im, x0, y, px1 - 18, y, 1.2f, hex(0xD0A040));
+    y += 12;
+    drawText(im, x0, y, "To win: take all 3 jewels", key);
+    drawText(im, x0, y + 24, "and beat the dark lord.", key);
     return im;
 }
 
 Image paintStoryPage(int which)
 {
-    static const char *const text[3][4] = {
+    static const std::vector<std::string> text[3] = {
         {"Long ago three jewels kept", "the land of Jewelward safe.", "One dark night they were",
          "stolen and scattered wide."},
         {"Since then lizards and ogres", "roam the fields and woods.", "Find the jewels, and grow",
          "strong with every fight."},
-        {"In the arena of the south-east", "waits the dark lord himself.", "Bring the jewels home and",
-         "beat him to free the land!"},
+        {"In the south-east arena waits", "the dark lord. He feels every", "swing of your sword, however",
+         "far away he stands!", "*Take all 3 jewels, beat him!"},
     };
     Image im = storyBase(text[which - 1]);
     // The picture, framed at the top of the page.
@@ -181,23 +218,30 @@ Image paintEndPicture(bool victory)
             const float ray = 0.5f + 0.5f * std::cos(a * 12);
             tile.set(x, y, tile.get(x, y) * (0.85f + 0.3f * ray));
         }
+    // The message on a solid banner: figures frozen or wandering over one
+    // copy leave the others whole, and none of the pattern shows through.
     const int bx = endBoxX, by = endBoxY, bw = endBoxW, bh = endBoxH;
-    panel(tile, bx, by, bx + bw, by + bh, victory ? hex(0x0A1430) : hex(0x100404), 0.85f);
-    frame(tile, bx, by, bx + bw, by + bh, victory ? hex(0xE0B040) : hex(0xA02818));
+    panel(tile, bx, by, bx + bw, by + bh, victory ? hex(0x081028) : hex(0x140404), 1.f);
+    frame(tile, bx, by, bx + bw, by + bh, victory ? hex(0xF0C040) : hex(0xD03020));
+    frame(tile, bx + 8, by + 8, bx + bw - 8, by + bh - 8, victory ? hex(0x8A6A20) : hex(0x701810));
     const char *headline = victory ? "VICTORY" : "GAME OVER";
     const TextStyle big = victory ? TextStyle{5, hex(0xFFF4B0), hex(0xE89A20), hex(0x2A1004), 3, 4}
-                                  : TextStyle{5, hex(0xFF7060), hex(0xA81010), hex(0x1A0202), 3, 4};
-    drawTextCentred(tile, bx + bw / 2, by + 34, headline, big);
+                                  : TextStyle{5, hex(0xFF7060), hex(0xC81010), hex(0x1A0202), 3, 4};
+    drawTextCentred(tile, bx + bw / 2, by + 30, headline, big);
+    const TextStyle line{2, hex(0xFFFFFF), hex(0xD8D8E8), hex(0x101018), 1, 2};
     if (victory) {
         const Image gem = scaledJewel(28);
         for (int k = 0; k < 3; ++k)
-            tile.pasteMasked(gem, bx + bw / 2 - 52 + 36 * k, by + 94);
+            tile.pasteMasked(gem, bx + bw / 2 - 50 + 36 * k, by + 80);
+        drawTextCentred(tile, bx + bw / 2, by + 116, "The land is free!", line);
     } else {
-        fillCapsule(tile, bx + 60, by + 108, bx + bw - 60, by + 108, 1.5f, hex(0xA02818));
+        drawTextCentred(tile, bx + bw / 2, by + 84, "You have fallen.", line);
+        drawTextCentred(tile, bx + bw / 2, by + 106, "The land stays dark.", line);
     }
-    const TextStyle small{2, hex(0xFFFFFF), hex(0xD8D8E8), hex(0x101018), 1, 2};
-    drawTextCentred(tile, bx + bw / 2, by + 128, "ESC quits -", small);
-    drawTextCentred(tile, bx + bw / 2, by + 156, "F1 still saves", small);
+    fillCapsule(tile, bx + 50, by + 140, bx + bw - 50, by + 140, 1.5f,
+                victory ? hex(0xF0C040) : hex(0xD03020));
+    drawTextCentred(tile, bx + bw / 2, by + 154, "ESC to quit",
+                    TextStyle{3, hex(0xFFE890), hex(0xD89430), hex(0x2A1404), 2, 2});
     Image im(worldPixels, worldPixels, 0);
     for (int y = 0; y < im.h; ++y)
         for (int x = 0; x < im.w; ++x)
