@@ -147,16 +147,8 @@ void drawTextScaled(BITMAP *dest, const char *text, int centreX, int y, int scal
     char shown[64];
     std::memcpy(shown, text, size_t(length));
     shown[length] = '\0';
-    const int mask = bitmap_mask_color(textScratch);
-    clear_to_color(textScratch, mask);
-    textout_ex(textScratch, font, shown, 0, 0, makecol_depth(bitmap_color_depth(textScratch), 255, 255, 255),
-               -1);
-    // Recolour the white glyphs, then scale them onto the destination.
-    const int ink = makecol_depth(bitmap_color_depth(textScratch), getr(colour), getg(colour), getb(colour));
-    for (int py = 0; py < 8; ++py)
-        for (int px = 0; px < length * 8; ++px)
-            if (getpixel(textScratch, px, py) != mask)
-                putpixel(textScratch, px, py, ink);
+    clear_to_color(textScratch, bitmap_mask_color(textScratch));
+    textout_ex(textScratch, font, shown, 0, 0, colour, -1);
     const int w = length * 8;
     masked_stretch_blit(textScratch, dest, 0, 0, w, 8, centreX - w * scale / 2, y, w * scale, 8 * scale);
 }

@@ -29,5 +29,6 @@ int wrapMessage(const char *text, int width, char lines[][64], int maxLines);
 
 // Draws `text` (at most 63 characters) with Allegro's 8 x 8 font, each font
 // pixel a `scale` x `scale` square, centred on `centreX` with its top at `y`.
+// `colour` is in the current colour depth, as makecol gives it.
 // The font's scratch picture is made once, at the first call.
 void drawTextScaled(BITMAP *dest, const char *text, int centreX, int y, int scale, int colour);
