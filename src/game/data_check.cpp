@@ -107,6 +107,12 @@ const char *kindOf(mode_t mode)
     return "not a regular file";
 }
 
+std::string notADataFile(mode_t mode, const DataFileRule &rule)
+{
+    return format("is %s, not a data file: put the %s itself there", kindOf(mode),
+                  rule.music ? "WAV sound" : "BMP picture");
+}
+
 const char *compressionName(uint32_t compression)
 {
     switch (compression) {
@@ -307,8 +313,7 @@ std::string checkDataFile(const std::string &folder, const DataFileRule &rule)
     }
     // Only a regular file is opened: a device or FIFO is never touched.
     if (!S_ISREG(before.st_mode))
-        return format("is %s, not a data file: put the %s itself there", kindOf(before.st_mode),
-                      rule.music ? "WAV sound" : "BMP picture");
+        return notADataFile(before.st_mode, rule);
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return readFailure();
@@ -317,8 +322,7 @@ std::string checkDataFile(const std::string &folder, const DataFileRule &rule)
     if (fstat(fd, &opened) != 0)
         problem = readFailure();
     else if (!S_ISREG(opened.st_mode)) // replaced since the look above
-        problem = format("is %s, not a data file: put the %s itself there", kindOf(opened.st_mode),
-                         rule.music ? "WAV sound" : "BMP picture");
+        problem = notADataFile(opened.st_mode, rule);
     else if (rule.music)
         problem = checkMusic(fd, int64_t(opened.st_size));
     else

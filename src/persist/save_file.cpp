@@ -169,6 +169,16 @@ const char *saveFailureText(int error)
     return text;
 }
 
+// A save that is there but cannot be read says why, not "No saved Found".
+static ResumeResult refuseUnreadable(int error)
+{
+    char reason[120], text[200];
+    std::snprintf(text, sizeof text, "The saved game in \"heroData.txt\" cannot be read: %s",
+                  lowerCaseError(error, reason, sizeof reason));
+    showMessage(text);
+    return ResumeResult::unreadable;
+}
+
 ResumeResult resumeGame(ShellState &state, SaveFiles &)
 {
     // Non-blocking: a pipe or a device at the save's name must not hang the
@@ -179,16 +189,12 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
             showMessage("No saved Found");
             return ResumeResult::noFile;
         }
-        char reason[120], text[200];
-        std::snprintf(text, sizeof text, "The saved game in \"heroData.txt\" cannot be read: %s",
-                      lowerCaseError(errno, reason, sizeof reason));
-        showMessage(text);
-        return ResumeResult::unreadable;
+        return refuseUnreadable(errno);
     }
     static char text[maxSaveBytes + 1]; // static: no large frame on the stack
     size_t length = 0;
     struct stat info;
-    bool plainFile = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const bool plainFile = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     int readError = 0;
     while (plainFile && length < sizeof text) {
         const ssize_t got = ::read(fd, text + length, sizeof text - length);
@@ -201,13 +207,8 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
         length += size_t(got);
     }
     ::close(fd);
-    if (readError != 0) {
-        char reason[120], message[200];
-        std::snprintf(message, sizeof message, "The saved game in \"heroData.txt\" cannot be read: %s",
-                      lowerCaseError(readError, reason, sizeof reason));
-        showMessage(message);
-        return ResumeResult::unreadable;
-    }
+    if (readError != 0)
+        return refuseUnreadable(readError);
     int32_t v[saveValueCount];
     if (!plainFile || length > maxSaveBytes || !parseSaveText(text, length, v)) {
         showMessage("The saved game in \"heroData.txt\" is damaged and cannot be resumed.");
