@@ -98,22 +98,9 @@ std::string bmpFile(int32_t w, int32_t h)
 
 std::string wavFile(uint16_t format, uint16_t channels, uint16_t bits, uint32_t rate)
 {
-    const uint32_t blockAlign = channels * bits / 8;
-    const uint32_t dataBytes = rate * blockAlign;
-    std::string s = "RIFF";
-    put32(s, 36 + dataBytes);
-    s += "WAVEfmt ";
-    put32(s, 16);
-    put16(s, format);
-    put16(s, channels);
-    put32(s, rate);
-    put32(s, rate * blockAlign);
-    put16(s, blockAlign);
-    put16(s, bits);
-    s += "data";
-    put32(s, dataBytes);
-    s.append(dataBytes, char(format == 1 && bits == 8 ? 0x80 : 0));
-    return s;
+    const uint32_t dataBytes = rate * (channels * bits / 8u);
+    const Chunk data{"data", std::string(dataBytes, char(format == 1 && bits == 8 ? 0x80 : 0))};
+    return riffWave({formatChunk(format, channels, rate, bits), data});
 }
 
 bool decodeBmp24(const std::string &bytes, Picture &picture)

@@ -125,21 +125,19 @@ Image paintMenuPage()
                              {"ESC", "quit"}};
     const int x0 = px0 + 18, x1 = x0 + 8 * 12;
     int y = py0 + 16;
-    drawText(im, x0, y, "ON THE TITLE", head);
-    y += 26;
-    for (const Row &r : titleKeys) {
-        drawText(im, x0, y, r.key, key);
-        drawText(im, x1, y, r.what, what);
-        y += 24;
-    }
+    // A heading, then one row a key: its name, and what it does beside it.
+    const auto keySection = [&](const char *heading, const Row *rows, int count) {
+        drawText(im, x0, y, heading, head);
+        y += 26;
+        for (int i = 0; i < count; ++i) {
+            drawText(im, x0, y, rows[i].key, key);
+            drawText(im, x1, y, rows[i].what, what);
+            y += 24;
+        }
+    };
+    keySection("ON THE TITLE", titleKeys, 3);
     y += 8;
-    drawText(im, x0, y, "IN PLAY", head);
-    y += 26;
-    for (const Row &r : playKeys) {
-        drawText(im, x0, y, r.key, key);
-        drawText(im, x1, y, r.what, what);
-        y += 24;
-    }
+    keySection("IN PLAY", playKeys, 5);
     y += 6;
     fillCapsule(im, x0, y, px1 - 18, y, 1.2f, hex(0xD0A040));
     y += 12;
