@@ -451,6 +451,13 @@ class Session:
         self.game_proc = None
         return code
 
+    def expect_game_ended(self):
+        """A scenario ends with the game ended as a player ends it. The clean-up
+        below kills only what a failed scenario left behind: were it to end a
+        running game (or a box the game waits on), a frozen game could pass."""
+        check(self.game_proc is None or self.game_proc.poll() is not None,
+              "the scenario finished with the game still running: only a failure may leave it to the clean-up")
+
     def stop_game(self):
         if self.game_proc is None:
             return
@@ -1124,6 +1131,7 @@ def main(argv):
     started = time.time()
     try:
         SCENARIOS[name](session)
+        session.expect_game_ended()
         failed = False
         print("%s passed in %.1f s" % (name, time.time() - started))
     except Failure as problem:

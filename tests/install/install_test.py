@@ -371,6 +371,7 @@ def check_play(build_dir, out_dir):
         check(snapshot(s.data_dir) == before, "the installed data changed during the second run")
         extra = sorted(set(os.listdir(s.folder)) - set(os.listdir(s.data_dir)))
         check(extra == ["heroData.txt"], "the player's folder holds more than links and the save: %s" % extra)
+        s.expect_game_ended()
         failed = False
     finally:
         s.close(failed)
