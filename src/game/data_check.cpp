@@ -10,10 +10,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "core/platform.h"
 #include "world/walk_grids.h"
 
 const DataFileRule dataFileRules[] = {
@@ -71,45 +69,25 @@ std::string format(const char *pattern, ...)
     return text;
 }
 
-// Reads up to `count` bytes at `offset`; returns how many were read (fewer at
-// the end of the file), or -1 with errno set.
-long readAt(int fd, int64_t offset, unsigned char *bytes, size_t count)
-{
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t got = pread(fd, bytes + done, count - done, off_t(offset + int64_t(done)));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += size_t(got);
-    }
-    return long(done);
-}
-
 std::string readFailure()
 {
-    return std::string("cannot be read: ") + std::strerror(errno);
+    return std::string("cannot be read: ") + errorText(errno);
 }
 
-const char *kindOf(mode_t mode)
+const char *kindName(FileKind kind)
 {
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "a device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
+    switch (kind) {
+    case FileKind::folder: return "a folder";
+    case FileKind::fifo: return "a FIFO";
+    case FileKind::device: return "a device";
+    case FileKind::socket: return "a socket";
+    default: return "not a regular file";
+    }
 }
 
-std::string notADataFile(mode_t mode, const DataFileRule &rule)
+std::string notADataFile(FileKind kind, const DataFileRule &rule)
 {
-    return format("is %s, not a data file: put the %s itself there", kindOf(mode),
+    return format("is %s, not a data file: put the %s itself there", kindName(kind),
                   rule.music ? "WAV sound" : "BMP picture");
 }
 
@@ -305,29 +283,29 @@ std::string checkMusic(int fd, int64_t fileSize)
 std::string checkDataFile(const std::string &folder, const DataFileRule &rule)
 {
     const std::string path = folder.empty() ? std::string(rule.name) : folder + "/" + rule.name;
-    struct stat before;
-    if (stat(path.c_str(), &before) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
+    FileKind kind;
+    if (fileKindAt(path.c_str(), kind) != 0) {
+        if (errno == ENOENT)
             return "is missing: put the game's data files back (./play makes them again)";
         return readFailure();
     }
     // Only a regular file is opened: a device or FIFO is never touched.
-    if (!S_ISREG(before.st_mode))
-        return notADataFile(before.st_mode, rule);
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (kind != FileKind::regular)
+        return notADataFile(kind, rule);
+    const int fd = openForReading(path.c_str());
     if (fd < 0)
         return readFailure();
-    struct stat opened;
+    int64_t size = 0;
     std::string problem;
-    if (fstat(fd, &opened) != 0)
+    if (openFileKind(fd, kind, size) != 0)
         problem = readFailure();
-    else if (!S_ISREG(opened.st_mode)) // replaced since the look above
-        problem = notADataFile(opened.st_mode, rule);
+    else if (kind != FileKind::regular) // replaced since the look above
+        problem = notADataFile(kind, rule);
     else if (rule.music)
-        problem = checkMusic(fd, int64_t(opened.st_size));
+        problem = checkMusic(fd, size);
     else
-        problem = checkPicture(fd, int64_t(opened.st_size), rule);
-    close(fd);
+        problem = checkPicture(fd, size, rule);
+    closeFile(fd);
     return problem;
 }
 

@@ -3,6 +3,7 @@
 
 #include <allegro.h>
 
+#include "core/platform.h"
 #include "game/game_loop.h"
 #include "game/pacing.h"
 #include "game/startup.h"
@@ -10,6 +11,7 @@
 
 int main()
 {
+    prepareProcess();
     enableTickLogFromEnvironment();
     startUp();
     SaveFiles saves; // created before the hero, as the game always has

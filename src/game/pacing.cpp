@@ -1,20 +1,12 @@
-// pacing.cpp - fixed-rate tick pacing on CLOCK_MONOTONIC.
+// pacing.cpp - fixed-rate tick pacing on the monotonic clock.
 
 #include "game/pacing.h"
 
 #include "core/message_box.h"
+#include "core/platform.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-
-int64_t monotonicNanoseconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 void waitForNextTick(Pacer &pacer)
 {
@@ -25,11 +17,7 @@ void waitForNextTick(Pacer &pacer)
         pacer.messagesAnswered = messagesAnswered;
     }
     pacer.deadline += tickNanoseconds;
-    timespec until;
-    until.tv_sec = time_t(pacer.deadline / 1'000'000'000);
-    until.tv_nsec = long(pacer.deadline % 1'000'000'000);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
+    sleepUntil(pacer.deadline);
 }
 
 namespace

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "core/platform.h" // monotonicNanoseconds
+
 constexpr int64_t tickNanoseconds = 10'000'000; // 100 ticks per second
 constexpr int64_t maxTicksBehind = 5;
 
@@ -14,8 +16,6 @@ struct Pacer {
     int64_t deadline = 0;         // monotonic nanoseconds of the next tick's end; 0 = not started
     int32_t messagesAnswered = 0; // messages answered when the schedule was last made
 };
-
-int64_t monotonicNanoseconds();
 
 // Sleeps until the end of the current tick.
 void waitForNextTick(Pacer &pacer);

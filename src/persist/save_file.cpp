@@ -9,34 +9,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
 #include "core/message_box.h"
 #include "core/music.h"
+#include "core/platform.h"
 #include "state/shell_state.h"
 
-const SaveFileOps systemSaveFileOps = {::write, ::fsync, ::rename};
+const SaveFileOps systemSaveFileOps = {writeFile, flushFile, replaceFile};
 
 namespace
 {
 
 constexpr size_t maxSaveBytes = 64 * 1024;            // a real save is under 200 bytes
 constexpr size_t saveTextBytes = saveValueCount * 13; // "-2147483648\n" is 12 bytes
-
-// The folder's entry for a rename reaches the disk too; a failure here no
-// longer risks the save, which is whole under one name or the other.
-void flushFolder()
-{
-    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
 
 bool writeAll(const SaveFileOps &ops, int fd, const char *text, size_t length)
 {
@@ -58,7 +45,7 @@ bool writeAll(const SaveFileOps &ops, int fd, const char *text, size_t length)
 // The system's text for an error, starting in lower case for a sentence.
 const char *lowerCaseError(int error, char *text, size_t size)
 {
-    std::snprintf(text, size, "%s", std::strerror(error));
+    std::snprintf(text, size, "%s", errorText(error));
     if (text[0] >= 'A' && text[0] <= 'Z')
         text[0] = char(text[0] - 'A' + 'a');
     return text;
@@ -117,22 +104,18 @@ SaveResult saveGame(ShellState &state, SaveFiles &files)
 
     SaveResult result;
     const SaveFileOps &ops = *files.ops;
-    // mkostemp creates a fresh name exclusively: a link planted at any name
-    // is never followed, and two games in one folder never share a file.
+    // A fresh name created exclusively: a link planted at any name is never
+    // followed, and two games in one folder never share a file.
     char tempName[32];
-    std::snprintf(tempName, sizeof tempName, "%sXXXXXX", saveTempPrefix);
-    const int fd = ::mkostemp(tempName, O_CLOEXEC);
+    const int fd = createTempFile(saveTempPrefix, tempName, sizeof tempName);
     if (fd < 0) {
         result.error = errno;
         return result;
     }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask); // as an ordinary new file would be, not mkstemp's 0600
 
     bool ok = writeAll(ops, fd, text, size_t(length)) && ops.fsync(fd) == 0;
     int error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
+    if (closeFile(fd) != 0 && ok) {
         ok = false;
         error = errno;
     }
@@ -141,27 +124,23 @@ SaveResult saveGame(ShellState &state, SaveFiles &files)
         error = errno;
     }
     if (!ok) {
-        ::unlink(tempName);
+        removeFile(tempName);
         result.error = error != 0 ? error : EIO;
         return result;
     }
-    flushFolder();
     result.saved = true;
     return result;
 }
 
 const char *saveFailureText(int error)
 {
-    switch (error) {
-    case EROFS: return "Could not save: the folder is read-only";
-    case ENOSPC:
-    case EDQUOT: return "Could not save: the disk is full";
-    case EACCES:
-    case EPERM: return "Could not save: permission denied";
-    case EISDIR:
-    case ENOTEMPTY:
-    case EEXIST: return "Could not save: a folder is in the way of \"heroData.txt\"";
-    default: break;
+    switch (fileProblemOf(error)) {
+    case FileProblem::readOnly: return "Could not save: the folder is read-only";
+    case FileProblem::diskFull: return "Could not save: the disk is full";
+    case FileProblem::permission: return "Could not save: permission denied";
+    case FileProblem::folderInTheWay: return "Could not save: a folder is in the way of \"heroData.txt\"";
+    case FileProblem::inUse: return "Could not save: another program is using \"heroData.txt\"";
+    case FileProblem::other: break;
     }
     static char text[160];
     char reason[120];
@@ -183,7 +162,7 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
 {
     // Non-blocking: a pipe or a device at the save's name must not hang the
     // title; it is refused below as no plain file.
-    const int fd = ::open(saveFileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openForReading(saveFileName);
     if (fd < 0) {
         if (errno == ENOENT) {
             showMessage("No saved Found");
@@ -193,20 +172,18 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
     }
     static char text[maxSaveBytes + 1]; // static: no large frame on the stack
     size_t length = 0;
-    struct stat info;
-    const bool plainFile = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    FileKind kind;
+    int64_t size = 0;
+    const bool plainFile = openFileKind(fd, kind, size) == 0 && kind == FileKind::regular;
     int readError = 0;
-    while (plainFile && length < sizeof text) {
-        const ssize_t got = ::read(fd, text + length, sizeof text - length);
-        if (got < 0 && errno == EINTR)
-            continue;
+    if (plainFile) {
+        const long got = readAt(fd, 0, text, sizeof text);
         if (got < 0)
             readError = errno;
-        if (got <= 0)
-            break;
-        length += size_t(got);
+        else
+            length = size_t(got);
     }
-    ::close(fd);
+    closeFile(fd);
     if (readError != 0)
         return refuseUnreadable(readError);
     int32_t v[saveValueCount];

@@ -24,7 +24,8 @@ constexpr const char *saveFileName = "heroData.txt";
 // killed game is never read.
 constexpr const char *saveTempPrefix = "heroData.txt.";
 
-// The file operations a save makes. The game uses the system's; a test passes
+// The file operations a save makes (core/platform.h's writeFile, flushFile
+// and replaceFile; errors in errno). The game uses the system's; a test passes
 // its own to make one step fail as a broken disk would.
 struct SaveFileOps {
     ssize_t (*write)(int fd, const void *data, size_t size);

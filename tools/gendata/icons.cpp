@@ -2,7 +2,8 @@
 // portrait over a round night-blue badge with a gold rim and the jewel at its
 // foot. Each size is painted four times larger and averaged down, so the
 // sprites' hard magenta edges become smooth alpha. Written as PNG (colour type
-// 6, stored deflate blocks: no compression library needed).
+// 6, stored deflate blocks: no compression library needed), and the same
+// pictures gathered into one Windows icon file for the Windows build.
 
 #include <algorithm>
 #include <cstdio>
@@ -144,17 +145,49 @@ std::vector<unsigned char> encodePng(const Rgba &im)
     return png;
 }
 
+bool writeFile(const std::string &path, const std::vector<unsigned char> &bytes)
+{
+    FILE *f = std::fopen(path.c_str(), "wb");
+    const bool written = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return f && std::fclose(f) == 0 && written;
+}
+
+void putLittle(std::vector<unsigned char> &b, uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        b.push_back(v >> (8 * i) & 255);
+}
+
+// An ICO file whose images are PNG files, as Windows reads since Vista: a
+// 6-byte header, one 16-byte entry per image (a side of 256 is written as 0),
+// then the images.
+std::vector<unsigned char> encodeIco(const std::vector<std::vector<unsigned char>> &pngs, const int *sizes)
+{
+    std::vector<unsigned char> ico;
+    putLittle(ico, 0, 2), putLittle(ico, 1, 2), putLittle(ico, uint32_t(pngs.size()), 2);
+    uint32_t offset = uint32_t(6 + 16 * pngs.size());
+    for (size_t i = 0; i < pngs.size(); ++i) {
+        const int side = sizes[i] >= 256 ? 0 : sizes[i];
+        ico.push_back(uint8_t(side)), ico.push_back(uint8_t(side));
+        ico.push_back(0), ico.push_back(0);          // no palette, reserved
+        putLittle(ico, 1, 2), putLittle(ico, 32, 2); // planes, bits per pixel
+        putLittle(ico, uint32_t(pngs[i].size()), 4), putLittle(ico, offset, 4);
+        offset += uint32_t(pngs[i].size());
+    }
+    for (const auto &png : pngs)
+        ico.insert(ico.end(), png.begin(), png.end());
+    return ico;
+}
+
 } // namespace
 
 bool writeIcons(const std::string &dir)
 {
     bool ok = true;
+    std::vector<std::vector<unsigned char>> pngs;
     for (int size : iconSizes) {
-        const std::vector<unsigned char> png = encodePng(paintIcon(size));
-        const std::string path = dir + "/jewelward-" + std::to_string(size) + ".png";
-        FILE *f = std::fopen(path.c_str(), "wb");
-        const bool written = f && std::fwrite(png.data(), 1, png.size(), f) == png.size();
-        ok = f && std::fclose(f) == 0 && written && ok;
+        pngs.push_back(encodePng(paintIcon(size)));
+        ok = writeFile(dir + "/jewelward-" + std::to_string(size) + ".png", pngs.back()) && ok;
     }
-    return ok;
+    return writeFile(dir + "/jewelward.ico", encodeIco(pngs, iconSizes)) && ok;
 }

@@ -1,0 +1,82 @@
+// platform.h - the one seam between the game and its operating system: the
+// few file, clock and process calls that differ between Linux (POSIX) and
+// Windows. platform_posix.cpp and platform_windows.cpp implement it; the
+// build picks one. Every call keeps the same guarantees on both: files are
+// read in binary mode and never block, only regular files are read, a save is
+// a fresh file created exclusively, flushed, then put in place of the old one
+// in one step, and the tick sleep ends at its deadline, not a coarse timer's.
+//
+// Errors follow errno: a call that fails returns -1 (or a null result) and
+// leaves the reason in errno. On Windows the system's error is turned into
+// the errno value of the same meaning; a file held open by another program
+// (a virus scanner, an editor) becomes fileInUseError.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <sys/types.h>
+
+// A file another program holds open so that it cannot be replaced or read.
+constexpr int fileInUseError = 100032;
+
+// What a name in a folder is.
+enum class FileKind { regular, folder, fifo, device, socket, other };
+
+// The kind of what `path` names, without opening it; 0, or -1 with errno
+// (ENOENT when there is nothing).
+int fileKindAt(const char *path, FileKind &kind);
+
+// Opens `path` for reading in binary mode without ever waiting (a FIFO or a
+// device is opened, not waited on, so that the caller can refuse it). Returns
+// a descriptor, or -1 with errno.
+int openForReading(const char *path);
+
+// The kind and size (bytes) of an open file; 0, or -1 with errno.
+int openFileKind(int fd, FileKind &kind, int64_t &size);
+
+// Reads up to `count` bytes at byte `offset`; returns how many were read (fewer
+// only at the end of the file), or -1 with errno.
+long readAt(int fd, int64_t offset, void *bytes, size_t count);
+
+// 0, or -1 with errno (a write the system held back may fail only here).
+int closeFile(int fd);
+
+// Creates a file of a fresh name "<prefix>XXXXXX" exclusively, never through a
+// link, with the permissions an ordinary new file gets, and opens it for
+// writing in binary mode. Its name goes to `name` (room for the prefix and 7
+// more characters). Returns the descriptor, or -1 with errno.
+int createTempFile(const char *prefix, char *name, size_t nameSize);
+
+// The write, flush and replace of a save (see persist/save_file.h).
+ssize_t writeFile(int fd, const void *data, size_t size);
+// All written data reaches the disk (fsync; _commit / FlushFileBuffers).
+int flushFile(int fd);
+// Puts `from` in the place of `to` in one step, replacing an existing `to`;
+// the folder's new entry reaches the disk too.
+int replaceFile(const char *from, const char *to);
+int removeFile(const char *path);
+
+// Removes every regular file in the working folder named `prefix` followed
+// by exactly six characters (temporary files of killed saves); returns how
+// many were removed.
+int removeTempFiles(const char *prefix);
+
+// The reasons a file operation fails that the game words for a player.
+enum class FileProblem { other, readOnly, diskFull, permission, folderInTheWay, inUse };
+FileProblem fileProblemOf(int error);
+
+// The system's text for an error, for the ones FileProblem does not word.
+const char *errorText(int error);
+
+// Nanoseconds on a clock that never jumps.
+int64_t monotonicNanoseconds();
+
+// Sleeps until the monotonic clock reaches `deadline` (nanoseconds), to
+// within about a millisecond.
+void sleepUntil(int64_t deadline);
+
+// Before anything else in main: the process' set-up for a game run from its
+// own folder (Windows: the working folder becomes the program's folder, as a
+// double click gives; the fine timer is asked for and given back at every
+// exit).
+void prepareProcess();

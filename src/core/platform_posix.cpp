@@ -1,0 +1,188 @@
+// platform_posix.cpp - the seam on Linux and other POSIX systems.
+
+#include "core/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+FileKind kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return FileKind::regular;
+    if (S_ISDIR(mode))
+        return FileKind::folder;
+    if (S_ISFIFO(mode))
+        return FileKind::fifo;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return FileKind::device;
+    if (S_ISSOCK(mode))
+        return FileKind::socket;
+    return FileKind::other;
+}
+
+} // namespace
+
+int fileKindAt(const char *path, FileKind &kind)
+{
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        if (errno == ENOTDIR)
+            errno = ENOENT;
+        return -1;
+    }
+    kind = kindOf(info.st_mode);
+    return 0;
+}
+
+int openForReading(const char *path)
+{
+    return open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+int openFileKind(int fd, FileKind &kind, int64_t &size)
+{
+    struct stat info;
+    if (fstat(fd, &info) != 0)
+        return -1;
+    kind = kindOf(info.st_mode);
+    size = int64_t(info.st_size);
+    return 0;
+}
+
+long readAt(int fd, int64_t offset, void *bytes, size_t count)
+{
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got =
+            pread(fd, static_cast<char *>(bytes) + done, count - done, off_t(offset + int64_t(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += size_t(got);
+    }
+    return long(done);
+}
+
+int closeFile(int fd)
+{
+    return close(fd);
+}
+
+int createTempFile(const char *prefix, char *name, size_t nameSize)
+{
+    if (std::snprintf(name, nameSize, "%sXXXXXX", prefix) >= int(nameSize)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    // mkostemp creates a fresh name exclusively: a link planted at any name
+    // is never followed, and two games in one folder never share a file.
+    const int fd = mkostemp(name, O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask); // as an ordinary new file would be, not mkstemp's 0600
+    return fd;
+}
+
+ssize_t writeFile(int fd, const void *data, size_t size)
+{
+    return write(fd, data, size);
+}
+
+int flushFile(int fd)
+{
+    return fsync(fd);
+}
+
+int replaceFile(const char *from, const char *to)
+{
+    if (rename(from, to) != 0)
+        return -1;
+    // The folder's entry for the rename reaches the disk too; a failure here
+    // no longer risks the save, which is whole under one name or the other.
+    const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+    return 0;
+}
+
+int removeFile(const char *path)
+{
+    return unlink(path);
+}
+
+int removeTempFiles(const char *prefix)
+{
+    DIR *folder = opendir(".");
+    if (!folder)
+        return 0;
+    const size_t prefixLength = std::strlen(prefix);
+    int removed = 0;
+    while (const dirent *entry = readdir(folder)) {
+        struct stat info;
+        if (std::strlen(entry->d_name) == prefixLength + 6 &&
+            std::strncmp(entry->d_name, prefix, prefixLength) == 0 && lstat(entry->d_name, &info) == 0 &&
+            S_ISREG(info.st_mode) && unlink(entry->d_name) == 0)
+            ++removed;
+    }
+    closedir(folder);
+    return removed;
+}
+
+FileProblem fileProblemOf(int error)
+{
+    switch (error) {
+    case EROFS: return FileProblem::readOnly;
+    case ENOSPC:
+    case EDQUOT: return FileProblem::diskFull;
+    case EACCES:
+    case EPERM: return FileProblem::permission;
+    case EISDIR:
+    case ENOTEMPTY:
+    case EEXIST: return FileProblem::folderInTheWay;
+    case fileInUseError: return FileProblem::inUse;
+    default: return FileProblem::other;
+    }
+}
+
+const char *errorText(int error)
+{
+    return std::strerror(error);
+}
+
+int64_t monotonicNanoseconds()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+void sleepUntil(int64_t deadline)
+{
+    timespec until;
+    until.tv_sec = time_t(deadline / 1'000'000'000);
+    until.tv_nsec = long(deadline % 1'000'000'000);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+void prepareProcess()
+{
+    // Linux: the launcher (or ./play) starts the game in its data folder.
+}
