@@ -73,10 +73,26 @@ int descriptorFor(HANDLE h, int flags)
     return fd;
 }
 
-bool isFolder(const std::wstring &path)
+// Windows answers "access denied" when the file to replace is a folder, is
+// read-only, or is held open by another program (a virus scanner, an editor)
+// that shares no deletion: tell these apart for the player.
+int whyNotReplaced(const std::wstring &target)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return EACCES;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return EISDIR;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return EACCES;
+    const HANDLE h =
+        CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return EACCES;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION ? fileInUseError : EACCES;
 }
 
 // The waitable timer that ends a sleep to the tenth of a microsecond, where
@@ -235,8 +251,8 @@ int replaceFile(const char *from, const char *to)
     if (MoveFileExW(wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     setErrnoFromSystem();
-    if (errno == EACCES && isFolder(target))
-        errno = EISDIR;
+    if (errno == EACCES)
+        errno = whyNotReplaced(target);
     return -1;
 }
 

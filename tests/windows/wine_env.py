@@ -3,9 +3,10 @@ made once, the settings a test run needs, and a private PulseAudio daemon
 whose null sink records what the game plays.
 
 usage: wine_env.py PREFIX                 makes the prefix (once; later calls return at once)
-       wine_env.py PREFIX run EXE [ARG...]  runs a Windows program in it on a private Xvfb
-                                            (its working folder a fresh temporary one) and
-                                            exits with the program's exit code
+       wine_env.py PREFIX run LINE EXE [ARG...]
+           runs a Windows program in it on a private Xvfb (its working folder a
+           fresh temporary one); passes when the program exits with 0 and its
+           output holds LINE (under Wine a crash may end with 0 too)
 """
 import fcntl
 import os
@@ -97,14 +98,17 @@ class Pulse:
 
 
 def run_program(prefix, argv):
-    """The program's exit code; its output goes to ours."""
+    """The program's exit code and output (echoed)."""
     folder = tempfile.mkdtemp(prefix="jewelward-wine-")
     xvfb = None
     try:
         xvfb, display = start_xvfb(60, folder)
         result = subprocess.run(["wine", os.path.abspath(argv[0])] + argv[1:], cwd=folder, timeout=300,
-                                env=wine_environment(prefix, display))
-        return result.returncode
+                                env=wine_environment(prefix, display), stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, universal_newlines=True, errors="replace")
+        lines = [line for line in result.stdout.splitlines() if not line.startswith("ALSA lib ")]
+        print("\n".join(lines))
+        return result.returncode, lines
     finally:
         if xvfb:
             xvfb.terminate()
@@ -113,7 +117,7 @@ def run_program(prefix, argv):
 
 
 def main(argv):
-    if len(argv) < 2 or (len(argv) > 2 and (argv[2] != "run" or len(argv) < 4)):
+    if len(argv) < 2 or (len(argv) > 2 and (argv[2] != "run" or len(argv) < 5)):
         print(__doc__)
         return 2
     missing = [tool for tool in ("wine", "wineboot", "wineserver", "Xvfb") if not shutil.which(tool)]
@@ -126,9 +130,13 @@ def main(argv):
     if len(argv) == 2:
         print("Wine prefix %s ready in %.1f s" % (argv[1], time.time() - started))
         return 0
-    code = run_program(prefix, argv[3:])
-    print("%s ended with %d" % (os.path.basename(argv[3]), code))
-    return code
+    code, lines = run_program(prefix, argv[4:])
+    name = os.path.basename(argv[4])
+    if code != 0 or argv[3] not in lines:
+        print("FAILED: %s ended with %d%s" % (name, code, "" if argv[3] in lines else ", without %r" % argv[3]))
+        return 1
+    print("%s passed" % name)
+    return 0
 
 
 if __name__ == "__main__":
