@@ -22,8 +22,8 @@ import time
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "e2e"))
 import jewelward_e2e as e2e  # noqa: E402
-from jewelward_e2e import (DOWN_TO_WALL, HERO_BOX, HUD_BOX, NEW_GAME_SAVE, SOUND_RATE, Failure,  # noqa: E402
-                           Tracks, answer_message, check, diff_fraction, enter_game, expect_camera, expect_hero,
+from jewelward_e2e import (BOX_AREA, BOX_BAND, DOWN_TO_WALL, NEW_GAME_SAVE, SOUND_RATE, Failure,  # noqa: E402
+                           Tracks, check, diff_fraction, enter_game, expect_camera, expect_hero,
                            expect_screen, expect_track, expect_world_view, find_camera_x, resume, view_condition,
                            wait_save)
 from wine_env import Pulse, make_prefix, wine_environment  # noqa: E402
@@ -70,11 +70,14 @@ class WineSession(e2e.Session):
         self.xdo("mousemove", str(e2e.SCREEN_W // 2), str(e2e.SCREEN_H // 2))
 
     def close(self, failed):
+        self.stop_game()
+        # Every Wine process of this run (the desktop process too) ends while
+        # its X display is still there; a next run must not join a session
+        # whose display has gone, which leaves its screen black.
+        subprocess.run(["wineserver", "-w"], env=wine_environment(self.prefix), timeout=60)
         super().close(failed)
         if self.pulse:
             self.pulse.close()
-        # Every Wine process of this run has ended (a failure may have left some).
-        subprocess.run(["wineserver", "-w"], env=wine_environment(self.prefix), timeout=60)
 
     def stop_game(self):
         if self.game_proc is not None and self.game_proc.poll() is None:
@@ -120,6 +123,28 @@ class WineSession(e2e.Session):
         return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def answer_no_save(s):
+    """F2 on the title with no save: "No saved Found" in the game's own box,
+    which stays until a real ENTER closes it; the title is back, unchanged,
+    and the ENTER turned no page."""
+    title = s.picture("Main Menu.bmp")
+    s.press("F2")
+    box_shown = lambda shot: (diff_fraction(shot, title, box=BOX_AREA) > 0.3  # noqa: E731
+                              and diff_fraction(shot, title, excludes=(BOX_BAND,)) < 0.01)
+    s.wait_screen("box", box_shown, 10)
+    time.sleep(0.5)  # a screen caught while Wine updates it proves nothing: the box must stay
+    check(box_shown(s.shot("box-stays")), "the message box did not stay on the screen")
+    deadline = time.time() + 5
+    while "No saved Found" not in s.output()[1]:
+        check(time.time() < deadline, "the game did not report \"No saved Found\"")
+        time.sleep(0.1)
+    s.press("Return")
+    s.wait_screen("title-after-box", lambda shot: diff_fraction(shot, title) < 0.01, 5)
+    time.sleep(0.5)  # the answering key must not turn a page or quit
+    check(s.game_proc.poll() is None, "answering the message ended the game")
+    expect_screen(s.shot("still-title"), title, "the title after answering the message", 0.01)
+
+
 def pace_while_walking(s, world):
     """Holds Right for a measured time from the wall below the start and finds
     how far the camera went (4 pixels a tick): ticks per second, measured
@@ -157,7 +182,7 @@ def scenario_play(s):
     # sound in it.
     onset = s.sound_onset(mark)
     expect_track(tracks, s.sound(onset + e2e.MUSIC_SETTLED, e2e.MUSIC_SPAN), "title", "title music")
-    answer_message(s, "No saved Found", "Return")
+    answer_no_save(s)
 
     play = enter_game(s)
     world = s.picture("worldMap.bmp")

@@ -108,6 +108,8 @@ def run_program(prefix, argv):
                                 stderr=subprocess.STDOUT, universal_newlines=True, errors="replace")
         lines = [line for line in result.stdout.splitlines() if not line.startswith("ALSA lib ")]
         print("\n".join(lines))
+        # Wine's processes end while the display is there (see windows_e2e.py).
+        subprocess.run(["wineserver", "-w"], env=wine_environment(prefix), timeout=60)
         return result.returncode, lines
     finally:
         if xvfb:
