@@ -56,10 +56,15 @@ int flushFile(int fd);
 int replaceFile(const char *from, const char *to);
 int removeFile(const char *path);
 
-// Removes every regular file in the working folder named `prefix` followed
-// by exactly six characters (temporary files of killed saves); returns how
-// many were removed.
-int removeTempFiles(const char *prefix);
+// Removes every regular file (never a folder or a link) in the working
+// folder whose name `ours` accepts and whose last change lies more than
+// `olderThan` seconds before `now` (seconds since the epoch); returns how many
+// were removed.
+int removeOldFiles(bool (*ours)(const char *name), long long now, int olderThan);
+
+// Whether `path` is a regular file its owner may not write (a player made it
+// read-only); a link is judged itself, not what it points at.
+bool isReadOnlyFile(const char *path);
 
 // The reasons a file operation fails that the game words for a player.
 enum class FileProblem { other, readOnly, diskFull, permission, folderInTheWay, inUse };
@@ -75,8 +80,11 @@ int64_t monotonicNanoseconds();
 // within about a millisecond.
 void sleepUntil(int64_t deadline);
 
-// Before anything else in main: the process' set-up for a game run from its
-// own folder (Windows: the working folder becomes the program's folder, as a
-// double click gives; the fine timer is asked for and given back at every
-// exit).
+// First thing in main, before anything opens a file: each of the standard
+// streams 0, 1 and 2 that is closed is opened on the null device, so that no
+// file the game opens can take a standard stream's number, and a message
+// that cannot be printed (standard error on a pipe nobody reads) is lost
+// instead of ending the game (SIGPIPE ignored). On Windows the working
+// folder also becomes the program's own, as a double click gives, and the
+// fine timer is asked for (and given back at every exit).
 void prepareProcess();

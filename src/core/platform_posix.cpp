@@ -3,6 +3,7 @@
 #include "core/platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -127,22 +128,30 @@ int removeFile(const char *path)
     return unlink(path);
 }
 
-int removeTempFiles(const char *prefix)
+int removeOldFiles(bool (*ours)(const char *name), long long now, int olderThan)
 {
     DIR *folder = opendir(".");
     if (!folder)
         return 0;
-    const size_t prefixLength = std::strlen(prefix);
     int removed = 0;
+    const int folderFd = dirfd(folder);
     while (const dirent *entry = readdir(folder)) {
+        if (!ours(entry->d_name))
+            continue;
         struct stat info;
-        if (std::strlen(entry->d_name) == prefixLength + 6 &&
-            std::strncmp(entry->d_name, prefix, prefixLength) == 0 && lstat(entry->d_name, &info) == 0 &&
-            S_ISREG(info.st_mode) && unlink(entry->d_name) == 0)
+        if (fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        if (now - (long long)info.st_mtime > olderThan && unlinkat(folderFd, entry->d_name, 0) == 0)
             ++removed;
     }
     closedir(folder);
     return removed;
+}
+
+bool isReadOnlyFile(const char *path)
+{
+    struct stat info;
+    return lstat(path, &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR);
 }
 
 FileProblem fileProblemOf(int error)
@@ -184,5 +193,17 @@ void sleepUntil(int64_t deadline)
 
 void prepareProcess()
 {
-    // Linux: the launcher (or ./play) starts the game in its data folder.
+    // In order: while 0 is closed /dev/null lands there, and so on upward, so
+    // open() itself hands back the missing number. (The launcher, or ./play,
+    // starts the game in its data folder.)
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+    std::signal(SIGPIPE, SIG_IGN);
 }

@@ -264,24 +264,38 @@ int removeFile(const char *path)
     return -1;
 }
 
-int removeTempFiles(const char *prefix)
+int removeOldFiles(bool (*ours)(const char *name), long long now, int olderThan)
 {
-    const std::wstring pattern = wide(prefix) + L"*";
-    const size_t length = wide(prefix).size() + 6;
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    const HANDLE search = FindFirstFileW(L"*", &found);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     int removed = 0;
     do {
+        char name[MAX_PATH * 3];
+        if (!WideCharToMultiByte(CP_UTF8, 0, found.cFileName, -1, name, sizeof name, nullptr, nullptr) ||
+            !ours(name))
+            continue;
         const DWORD notPlain =
             FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-        if (std::wcslen(found.cFileName) == length && !(found.dwFileAttributes & notPlain) &&
-            DeleteFileW(found.cFileName))
+        if (found.dwFileAttributes & notPlain)
+            continue;
+        // 100 ns steps since 1601 to seconds since 1970.
+        const uint64_t steps =
+            uint64_t(found.ftLastWriteTime.dwHighDateTime) << 32 | found.ftLastWriteTime.dwLowDateTime;
+        const long long changed = (long long)(steps / 10'000'000) - 11'644'473'600LL;
+        if (now - changed > olderThan && DeleteFileW(found.cFileName))
             ++removed;
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return removed;
+}
+
+bool isReadOnlyFile(const char *path)
+{
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
 }
 
 FileProblem fileProblemOf(int error)
@@ -341,6 +355,18 @@ void sleepUntil(int64_t deadline)
 
 void prepareProcess()
 {
+    // A window program has no standard streams unless its starter gave it
+    // some: each missing one is opened on NUL, lowest number first, as on
+    // POSIX. (Windows has no SIGPIPE: a write to a dead pipe just fails.)
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (_get_osfhandle(fd) >= 0)
+            continue;
+        const int opened = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            _dup2(opened, fd);
+            _close(opened);
+        }
+    }
     // Started by a double click, from a shortcut or a console: the game's
     // folder holds its data and receives its save.
     wchar_t path[32768];

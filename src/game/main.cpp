@@ -11,7 +11,8 @@
 
 int main()
 {
-    prepareProcess();
+    prepareProcess(); // before anything opens a file
+    removeStaleSaveTemps();
     enableTickLogFromEnvironment();
     startUp();
     SaveFiles saves; // created before the hero, as the game always has

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
@@ -104,6 +105,12 @@ SaveResult saveGame(ShellState &state, SaveFiles &files)
 
     SaveResult result;
     const SaveFileOps &ops = *files.ops;
+    // The link itself would be replaced, so its own entry is what counts.
+    if (isReadOnlyFile(saveFileName)) {
+        result.readOnly = true;
+        result.error = EACCES;
+        return result;
+    }
     // A fresh name created exclusively: a link planted at any name is never
     // followed, and two games in one folder never share a file.
     char tempName[32];
@@ -132,8 +139,11 @@ SaveResult saveGame(ShellState &state, SaveFiles &files)
     return result;
 }
 
-const char *saveFailureText(int error)
+const char *saveFailureText(const SaveResult &result)
 {
+    if (result.readOnly)
+        return "Could not save: \"heroData.txt\" is read-only";
+    const int error = result.error;
     switch (fileProblemOf(error)) {
     case FileProblem::readOnly: return "Could not save: the folder is read-only";
     case FileProblem::diskFull: return "Could not save: the disk is full";
@@ -186,8 +196,12 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
     closeFile(fd);
     if (readError != 0)
         return refuseUnreadable(readError);
+    if (!plainFile) {
+        showMessage("\"heroData.txt\" is not a file");
+        return ResumeResult::notAFile;
+    }
     int32_t v[saveValueCount];
-    if (!plainFile || length > maxSaveBytes || !parseSaveText(text, length, v)) {
+    if (length > maxSaveBytes || !parseSaveText(text, length, v)) {
         showMessage("The saved game in \"heroData.txt\" is damaged and cannot be resumed.");
         return ResumeResult::damaged;
     }
@@ -205,4 +219,29 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
     state.resumedFromSave = true;
     state.titleStage = titleStageEnded;
     return ResumeResult::resumed;
+}
+
+// mkostemp's six characters are letters and digits.
+static bool tempNameOfOurs(const char *name)
+{
+    const size_t prefixLength = std::strlen(saveTempPrefix);
+    if (std::strncmp(name, saveTempPrefix, prefixLength) != 0 || std::strlen(name) != prefixLength + 6)
+        return false;
+    for (const char *p = name + prefixLength; *p; ++p) {
+        const bool letterOrDigit =
+            (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9');
+        if (!letterOrDigit)
+            return false;
+    }
+    return true;
+}
+
+int removeStaleSaveTemps(long long now)
+{
+    return removeOldFiles(tempNameOfOurs, now, staleTempSeconds);
+}
+
+int removeStaleSaveTemps()
+{
+    return removeStaleSaveTemps((long long)std::time(nullptr));
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -99,8 +100,7 @@ void savesReplace()
     for (const auto &p : places) {
         state.cameraX = p[0], state.cameraY = p[1], state.hero.x = p[2], state.hero.y = p[3];
         const SaveResult result = saveGame(state, files);
-        check(result.saved,
-              std::string("a save over an existing file failed: ") + saveFailureText(result.error));
+        check(result.saved, std::string("a save over an existing file failed: ") + saveFailureText(result));
         check(readText(saveFileName) == expectedSave(p[0], p[1], p[2], p[3]),
               "the save holds " + readText(saveFileName));
     }
@@ -115,29 +115,49 @@ void failedSaves()
     SaveFiles files;
     check(makeFolder(saveFileName) == 0, "no folder could be made for the test");
     SaveResult result = saveGame(state, files);
-    check(!result.saved && std::strcmp(saveFailureText(result.error),
+    check(!result.saved && std::strcmp(saveFailureText(result),
                                        "Could not save: a folder is in the way of \"heroData.txt\"") == 0,
           std::string("a folder at the save's name gave: ") +
-              (result.saved ? "saved" : saveFailureText(result.error)));
+              (result.saved ? "saved" : saveFailureText(result)));
     check(countNamed(saveTempPrefix) == 0, "a failed save left its temporary file");
 #ifdef _WIN32
     RemoveDirectoryA(saveFileName);
+#else
+    rmdir(saveFileName);
+#endif
+    // A save the player made read-only is kept as it is.
+    writeBytes(saveFileName, {'o', 'l', 'd', '\n'});
+#ifdef _WIN32
+    SetFileAttributesA(saveFileName, FILE_ATTRIBUTE_READONLY);
+#else
+    chmod(saveFileName, 0444);
+#endif
+    result = saveGame(state, files);
+    check(!result.saved &&
+              std::strcmp(saveFailureText(result), "Could not save: \"heroData.txt\" is read-only") == 0,
+          std::string("a read-only save gave: ") + (result.saved ? "saved" : saveFailureText(result)));
+    check(readText(saveFileName) == "old\n", "the read-only save was changed: " + readText(saveFileName));
+#ifdef _WIN32
+    SetFileAttributesA(saveFileName, FILE_ATTRIBUTE_NORMAL);
+#else
+    chmod(saveFileName, 0644);
+#endif
+    removeFile(saveFileName);
+#ifdef _WIN32
     // Another program (a virus scanner) holds the old save open, sharing
     // nothing: the replace fails, and the player reads why.
     writeBytes(saveFileName, {'o', 'l', 'd', '\n'});
     const HANDLE held = CreateFileA(saveFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     check(held != INVALID_HANDLE_VALUE, "the old save could not be held open");
     result = saveGame(state, files);
-    check(!result.saved && std::strcmp(saveFailureText(result.error),
+    check(!result.saved && std::strcmp(saveFailureText(result),
                                        "Could not save: another program is using \"heroData.txt\"") == 0,
           std::string("a save held open by another program gave: ") +
-              (result.saved ? "saved" : saveFailureText(result.error)));
+              (result.saved ? "saved" : saveFailureText(result)));
     CloseHandle(held);
     check(readText(saveFileName) == "old\n", "the held save was changed: " + readText(saveFileName));
     check(countNamed(saveTempPrefix) == 0, "a failed save left its temporary file");
     removeFile(saveFileName);
-#else
-    rmdir(saveFileName);
 #endif
 }
 
@@ -224,14 +244,16 @@ void nonRegularRefused()
 #endif
 }
 
-// Temporary files of a killed save are removed; nothing else is.
+// Temporary files of a killed save are removed once stale; nothing else is.
 void staleTempFilesRemoved()
 {
     writeBytes("heroData.txt.a1B2c3", {'x'});
     writeBytes("heroData.txt.keep", {'x'});
     writeBytes(saveFileName, {'k'});
-    check(removeTempFiles(saveTempPrefix) == 1, "not exactly the one temporary file was removed");
-    check(readText("heroData.txt.a1B2c3") == "(missing)", "the temporary file is still there");
+    const long long now = (long long)std::time(nullptr);
+    check(removeStaleSaveTemps(now) == 0, "a temporary file written just now was removed");
+    check(removeStaleSaveTemps(now + 3600) == 1, "not exactly the one stale temporary file was removed");
+    check(readText("heroData.txt.a1B2c3") == "(missing)", "the stale temporary file is still there");
     check(readText("heroData.txt.keep") == "x" && readText(saveFileName) == "k", "another file was removed");
     removeFile("heroData.txt.keep");
     removeFile(saveFileName);
