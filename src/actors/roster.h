@@ -41,5 +41,9 @@ void setUpVillagersAndJewels();
 // fixed place. Height first.
 void setUpEnemies(int32_t worldHeight, int32_t worldWidth);
 
-// Draws random candidates until the cell under the top-left corner is free.
+// Draws random candidates (x, then y) until the cell under the top-left
+// corner is free, at most placementTries times; then, or when the world is no
+// bigger than the actor, takes the first free cell in range row by row, else
+// (1, 1). Never loops forever, whatever the world's size.
+constexpr int placementTries = 10000; // the real world needs a handful
 void placeAtRandom(Character &actor, int32_t worldHeight, int32_t worldWidth);

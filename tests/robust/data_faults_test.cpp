@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fault_files.h"
-#include "game/data_check.h"
+#include "sprites/data_check.h"
 #include "robust_support.h"
 
 namespace

@@ -21,7 +21,7 @@
 
 #include "core/music.h"
 #include "fault_files.h"
-#include "game/data_check.h"
+#include "sprites/data_check.h"
 #include "robust_support.h"
 
 namespace

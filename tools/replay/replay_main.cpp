@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
-#include "game/data_check.h"
+#include "sprites/data_check.h"
 #include "game/game_loop.h"
 #include "game/startup.h"
 #include "persist/save_file.h"
