@@ -10,6 +10,7 @@
 #include "combat/hero_stats.h"
 #include "core/failure.h"
 #include "core/music.h"
+#include "core/sound_effects.h"
 #include "game/data_check.h"
 #include "game/game_loop.h"
 
@@ -68,6 +69,8 @@ void bringUpGame(ShellState &state, bool withSound)
     state.homeTrack = loadMusic("BGM_00012.wav");
     state.southWestTrack = loadMusic("BGM_00006.wav");
     state.eastTrack = loadMusic("BGM_00001.wav");
+    for (int i = 0; i < soundEffectCount; ++i)
+        setSoundEffectSample(SoundEffect(i), loadMusic(soundEffects[i].file));
     playMusic(state.titleTrack, musicVolumeFull, musicPanCentre, musicFrequencyNormal, 3);
     state.resumedFromSave = false;
     state.titleStage = 0;
