@@ -1217,7 +1217,10 @@ def scenario_swing_sounds(s):
     expect_no_effect(effects, walking, "walking")
     pressed = s.sound_mark()
     s.press("Return")
-    expect_effect(effects, "swing", s.sound(pressed, 0.5), "one swing", within=0.1)
+    swing = s.sound(pressed, 0.5)
+    expect_effect(effects, "swing", swing, "one swing", within=0.1)
+    struck, _ = effects.find("hit", swing)
+    check(struck < EFFECT_ABSENT, "a swing at nothing sounds like a strike (correlation %.2f)" % struck)
     time.sleep(1.0)  # the swing's animation ends
     storm_from = s.sound_mark()
     s.hold("Return", 30 * 0.92 + 0.1)  # held: a new swing every 92 ticks
@@ -1323,6 +1326,54 @@ def scenario_hurt_flash(s):
     check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
 
 
+def enemy_places(replay, data_dir, seed, work):
+    """[(kind, x, y)] of every lizard and ogre as the game places them for a
+    seed, from the replay tool (the same placement code, no display)."""
+    with open(os.path.join(work, "place.save"), "w") as f:
+        f.write(NEW_GAME_SAVE)
+    script = os.path.join(work, "place.replay")
+    with open(script, "w") as f:
+        f.write("seed %d\nsave place.save\n2 -\n1 F2\n1 -\n" % seed)
+    out = subprocess.run([replay, "--data", data_dir, "--no-effects", script], stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, universal_newlines=True, check=True).stdout
+    places = []
+    for line in out.splitlines():
+        words = line.replace(":", "").split()
+        if words and words[0] in ("lizard", "ogre"):
+            places.append((words[0], int(words[3]), int(words[5])))
+    check(len(places) == 70, "the replay tool placed %d enemies, not 70" % len(places))
+    return places
+
+
+def scenario_kill_sound(s):
+    """A swing that strikes a lizard or an ogre is heard. The game places its
+    enemies from the clock's second when F2 is pressed; the replay tool gives
+    the places for a second just ahead, the save puts the hero 60 pixels left
+    of one of them, and F2 is pressed inside that second."""
+    effects = Effects(s.data_dir)
+    replay = os.path.join(os.path.dirname(s.game), "tools", "replay")
+    check(os.access(replay, os.X_OK), "no replay tool beside the game at %s" % replay)
+    run_dir = s.data_copy()
+    s.start_x()
+    s.start_game()
+    seed = int(time.time()) + 2
+    places = enemy_places(replay, s.data_dir, seed, s.tmp)
+    kind, x, y = next(p for p in places if 400 <= p[1] <= 2800 and 300 <= p[2] <= 2800)
+    hero = (x - 60, y)
+    write_save(run_dir, camera=(hero[0] - 272, hero[1] - 192), hero=hero)
+    print("seed %d: the hero resumes 60 pixels left of the %s at (%d, %d)" % (seed, kind, x, y))
+    time.sleep(max(0.0, seed + 0.2 - time.time()))
+    pressed_at = time.time()
+    resume(s)
+    check(int(pressed_at) == seed and int(pressed_at + 0.1) == seed, "F2 was not pressed inside second %d" % seed)
+    mark = s.sound_mark()
+    s.press("Return")
+    capture = s.sound(mark, 0.6)
+    expect_effect(effects, "hit", capture, "the %s struck" % kind, within=0.1)
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
 SCENARIOS = {
     "title_story": scenario_title_story,
     "no_display": scenario_no_display,
@@ -1339,6 +1390,7 @@ SCENARIOS = {
     "title_sounds": scenario_title_sounds,
     "jewel_sound": scenario_jewel_sound,
     "hurt_flash": scenario_hurt_flash,
+    "kill_sound": scenario_kill_sound,
 }
 for _name, _case in END_CASES.items():
     SCENARIOS[_name] = lambda s, c=_case: scenario_end(s, *c)
