@@ -3,6 +3,7 @@
 #include "combat/hero_stats.h"
 
 #include "actors/roster.h"
+#include "core/sound_effects.h"
 #include "sprites/data_check.h"
 #include "sprites/sheet.h"
 #include "world/coords.h"
@@ -87,9 +88,12 @@ void heal()
     if (s.magic < healCost)
         return;
     s.magic -= healCost;
+    const int32_t before = s.life;
     s.life = truncToInt32(s.life + s.maxLife * 0.25);
     if (s.life > s.maxLife)
         s.life = s.maxLife;
+    if (s.life > before)
+        playEffect(sfxHeal); // the hero is near the view's centre
 }
 
 void levelUp()
@@ -101,4 +105,5 @@ void levelUp()
     s.nextLevelExp = truncToInt32(s.level * 0.5 * 10 + s.nextLevelExp);
     s.life = s.maxLife;
     s.magic = s.maxMagic;
+    playEffect(sfxLevelUp);
 }

@@ -10,6 +10,7 @@
 #include "combat/hero_stats.h"
 #include "core/failure.h"
 #include "core/music.h"
+#include "core/sound_effects.h"
 #include "game/game_loop.h"
 #include "sprites/data_check.h"
 
@@ -60,6 +61,8 @@ void bringUpGame(ShellState &state, bool withSound)
     state.homeTrack = loadCheckedMusic("BGM_00012.wav");
     state.southWestTrack = loadCheckedMusic("BGM_00006.wav");
     state.eastTrack = loadCheckedMusic("BGM_00001.wav");
+    for (int i = 0; i < soundEffectCount; ++i)
+        setSoundEffectSample(SoundEffect(i), loadCheckedMusic(soundEffects[i].file));
     playMusic(state.titleTrack, musicVolumeFull, musicPanCentre, musicFrequencyNormal, 3);
     state.resumedFromSave = false;
     state.titleStage = 0;

@@ -46,6 +46,16 @@ const DataFileRule dataFileRules[] = {
     {"BGM_00012.wav", true, 0, 0, false},
     {"BGM_00006.wav", true, 0, 0, false},
     {"BGM_00001.wav", true, 0, 0, false},
+    {"sfx_swing.wav", true, 0, 0, false},
+    {"sfx_hit.wav", true, 0, 0, false},
+    {"sfx_boss.wav", true, 0, 0, false},
+    {"sfx_hurt.wav", true, 0, 0, false},
+    {"sfx_jewel.wav", true, 0, 0, false},
+    {"sfx_levelup.wav", true, 0, 0, false},
+    {"sfx_heal.wav", true, 0, 0, false},
+    {"sfx_gameover.wav", true, 0, 0, false},
+    {"sfx_victory.wav", true, 0, 0, false},
+    {"sfx_page.wav", true, 0, 0, false},
 };
 const int dataFileRuleCount = int(sizeof dataFileRules / sizeof dataFileRules[0]);
 
