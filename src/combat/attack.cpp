@@ -5,6 +5,7 @@
 #include "actors/draw_actors.h"
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
+#include "core/sound_effects.h"
 #include "world/coords.h"
 
 bool pointInRect(int64_t px, int64_t py, int64_t top, int64_t bottom, int64_t left, int64_t right)
@@ -54,23 +55,34 @@ static void startDying(Character &actor)
     actor.stepCounter = 0;
 }
 
-static void strikeIfInside(Character &enemy, const Rect &r)
+// Returns true when the swing struck this enemy.
+static bool strikeIfInside(Character &enemy, const Rect &r)
 {
     const int64_t cx = int64_t(enemy.x) + enemy.width / 2;
     const int64_t cy = int64_t(enemy.y) + enemy.height / 2;
-    if (pointInRect(cx, cy, r.top, r.bottom, r.left, r.right) && enemy.alive)
-        startDying(enemy);
+    if (!pointInRect(cx, cy, r.top, r.bottom, r.left, r.right) || !enemy.alive)
+        return false;
+    startDying(enemy);
+    return true;
 }
 
 void resolveAttack(int32_t facing, int32_t x, int32_t y, int32_t width, int32_t height)
 {
     const Rect r = hitRect(facing, x, y, width, height);
+    const int64_t heroCentreX = int64_t(x) + width / 2;
+    playEffectAt(sfxSwing, heroCentreX);
+    bool struck = false;
     for (Character &lizard : lizards)
-        strikeIfInside(lizard, r);
+        struck = strikeIfInside(lizard, r) || struck;
     for (Character &ogre : ogres)
-        strikeIfInside(ogre, r);
+        struck = strikeIfInside(ogre, r) || struck;
+    if (struck)
+        playEffectAt(sfxHit, heroCentreX);
     // The boss loses life on every swing, even when far away or already dead,
-    // and every swing at 0 or below starts its death sequence anew.
+    // and every swing at 0 or below starts its death sequence anew. He is
+    // heard only when a swing still hurts him and he stands in view.
+    if (bossLife > 0 && inEffectsView(boss.x, boss.y, boss.width, boss.height))
+        playEffectAt(sfxBoss, int64_t(boss.x) + boss.width / 2);
     bossLife = bossLifeAfterSwing(bossLife, heroStats.level);
     if (bossLife <= 0)
         startDying(boss);

@@ -7,7 +7,9 @@
 #include "actors/roster.h"
 #include "combat/attack.h"
 #include "combat/hero_stats.h"
+#include "combat/hurt_flash.h"
 #include "core/music.h"
+#include "core/sound_effects.h"
 #include "state/shell_state.h"
 #include "world/coords.h"
 #include "world/walk_grids.h"
@@ -22,8 +24,14 @@ static void contactWith(Character &enemy, int32_t damage, int64_t px, int64_t py
 {
     if (!enemy.alive || !touches(enemy, px, py))
         return;
-    if (heroStats.life >= 0)
+    if (heroStats.life >= 0) {
+        const int32_t before = heroStats.life;
         heroStats.life = addClamped(heroStats.life, -int64_t(damage));
+        if (heroStats.life < before) {
+            playEffectAt(sfxHurt, px);
+            startHurtFlash();
+        }
+    }
     // Pushed right if that cell is free, else straight up, unprobed and unclamped.
     if (pushBackFree(enemy.x, enemy.y))
         enemy.x = addClamped(enemy.x, pushBackPixels);
@@ -46,6 +54,7 @@ void pickUpJewels(int64_t px, int64_t py)
         if (touches(jewel, px, py) && jewel.alive) {
             heroStats.jewelCount = addClamped(heroStats.jewelCount, 1);
             jewel.alive = false;
+            playEffectAt(sfxJewel, px);
         }
     }
 }
@@ -64,22 +73,24 @@ bool isVictory()
     return heroStats.jewelCount == 3 && bossLife <= 0;
 }
 
-static void showEndPicture(ShellState &state, const char *fileName)
+// The effect sounds once, when the picture first stands.
+static void showEndPicture(ShellState &state, const char *fileName, SoundEffect effect)
 {
     if (state.backdropName && std::strcmp(state.backdropName, fileName) == 0)
         return; // already standing: reading 3200 x 3200 pixels every tick would stall play
     replaceBackdrop(state, fileName);
+    playEffect(effect);
 }
 
 void gameOverReaction(ShellState &state)
 {
     freezeEnemies();
     if (!isVictory()) // the victory reaction follows in this tick and its picture stays
-        showEndPicture(state, "gameover.bmp");
+        showEndPicture(state, "gameover.bmp", sfxGameOver);
 }
 
 void victoryReaction(ShellState &state)
 {
     stopMusic(zoneTrack(state, state.musicZone));
-    showEndPicture(state, "Victory.bmp");
+    showEndPicture(state, "Victory.bmp", sfxVictory);
 }

@@ -3,6 +3,8 @@
 #include "combat/hero_stats.h"
 
 #include "actors/roster.h"
+#include "core/sound_effects.h"
+#include "sprites/data_check.h"
 #include "sprites/sheet.h"
 #include "world/coords.h"
 
@@ -47,11 +49,11 @@ void resetHeroStats()
 
 void setUpHud()
 {
-    BITMAP *sheet = loadPicture("life_bar.bmp");
+    BITMAP *sheet = loadCheckedPicture("life_bar.bmp");
     barFrame = cutCell(sheet, 130, 14, 0, 0, 1, 0);
     lifePip = cutCell(sheet, 6, 10, 130, 2, 1, 0);
     destroy_bitmap(sheet);
-    sheet = loadPicture("magic_bar.bmp");
+    sheet = loadCheckedPicture("magic_bar.bmp");
     magicPip = cutCell(sheet, 6, 10, 130, 2, 1, 0);
     destroy_bitmap(sheet);
 }
@@ -86,9 +88,12 @@ void heal()
     if (s.magic < healCost)
         return;
     s.magic -= healCost;
+    const int32_t before = s.life;
     s.life = truncToInt32(s.life + s.maxLife * 0.25);
     if (s.life > s.maxLife)
         s.life = s.maxLife;
+    if (s.life > before)
+        playEffect(sfxHeal); // the hero is near the view's centre
 }
 
 void levelUp()
@@ -100,4 +105,5 @@ void levelUp()
     s.nextLevelExp = truncToInt32(s.level * 0.5 * 10 + s.nextLevelExp);
     s.life = s.maxLife;
     s.magic = s.maxMagic;
+    playEffect(sfxLevelUp);
 }

@@ -4,6 +4,7 @@
 
 MusicCall musicLog[musicLogSize];
 int musicLogLength = 0;
+static int volumeNow = musicVolumeFull;
 
 static void record(bool play, SAMPLE *track, int volume, int loop)
 {
@@ -18,13 +19,17 @@ static void record(bool play, SAMPLE *track, int volume, int loop)
 void playMusic(SAMPLE *track, int volume, int pan, int frequency, int loop)
 {
     record(true, track, volume, loop);
-    if (track)
+    volumeNow = volume;
+    if (track) {
+        track->priority = musicPriority;
         play_sample(track, volume, pan, frequency, loop);
+    }
 }
 
 void stopMusic(SAMPLE *track)
 {
     record(false, track, 0, 0);
+    volumeNow = musicVolumeFull;
     if (track)
         stop_sample(track);
 }
@@ -32,4 +37,9 @@ void stopMusic(SAMPLE *track)
 void clearMusicLog()
 {
     musicLogLength = 0;
+}
+
+int musicVolumeNow()
+{
+    return volumeNow;
 }

@@ -8,6 +8,10 @@ constexpr int musicVolumeFull = 255;
 constexpr int musicVolumeHalf = 128; // tracks started by a zone change
 constexpr int musicPanCentre = 128;
 constexpr int musicFrequencyNormal = 1000;
+constexpr int musicPriority = 255; // above every sound effect: the music's voice is never taken
+
+// The volume of the track playing now; full volume when none plays.
+int musicVolumeNow();
 
 void playMusic(SAMPLE *track, int volume, int pan, int frequency, int loop);
 void stopMusic(SAMPLE *track);

@@ -22,17 +22,24 @@ constexpr int fileInUseError = 100032;
 // What a name in a folder is.
 enum class FileKind { regular, folder, fifo, device, socket, other };
 
-// The kind of what `path` names, without opening it; 0, or -1 with errno
-// (ENOENT when there is nothing).
-int fileKindAt(const char *path, FileKind &kind);
+// What is known of a file without reading it.
+struct FileStamp {
+    FileKind kind = FileKind::other;
+    int64_t size = 0;    // bytes
+    int64_t changed = 0; // last modification, nanoseconds since 1970
+};
+
+// The stamp of what `path` names (links followed), without opening it; 0, or
+// -1 with errno (ENOENT when there is nothing).
+int stampAt(const char *path, FileStamp &stamp);
 
 // Opens `path` for reading in binary mode without ever waiting (a FIFO or a
 // device is opened, not waited on, so that the caller can refuse it). Returns
 // a descriptor, or -1 with errno.
 int openForReading(const char *path);
 
-// The kind and size (bytes) of an open file; 0, or -1 with errno.
-int openFileKind(int fd, FileKind &kind, int64_t &size);
+// The stamp of an open file; 0, or -1 with errno.
+int stampOfOpen(int fd, FileStamp &stamp);
 
 // Reads up to `count` bytes at byte `offset`; returns how many were read (fewer
 // only at the end of the file), or -1 with errno.

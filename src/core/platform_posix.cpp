@@ -33,7 +33,16 @@ FileKind kindOf(mode_t mode)
 
 } // namespace
 
-int fileKindAt(const char *path, FileKind &kind)
+FileStamp stampOf(const struct stat &info)
+{
+    FileStamp stamp;
+    stamp.kind = kindOf(info.st_mode);
+    stamp.size = int64_t(info.st_size);
+    stamp.changed = int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return stamp;
+}
+
+int stampAt(const char *path, FileStamp &stamp)
 {
     struct stat info;
     if (stat(path, &info) != 0) {
@@ -41,7 +50,7 @@ int fileKindAt(const char *path, FileKind &kind)
             errno = ENOENT;
         return -1;
     }
-    kind = kindOf(info.st_mode);
+    stamp = stampOf(info);
     return 0;
 }
 
@@ -50,13 +59,12 @@ int openForReading(const char *path)
     return open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
 
-int openFileKind(int fd, FileKind &kind, int64_t &size)
+int stampOfOpen(int fd, FileStamp &stamp)
 {
     struct stat info;
     if (fstat(fd, &info) != 0)
         return -1;
-    kind = kindOf(info.st_mode);
-    size = int64_t(info.st_size);
+    stamp = stampOf(info);
     return 0;
 }
 

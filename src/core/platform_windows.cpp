@@ -110,19 +110,28 @@ void givePeriodBack()
 
 } // namespace
 
-int fileKindAt(const char *path, FileKind &kind)
+// 100 ns steps since 1601 to nanoseconds since 1970.
+int64_t nanosecondsSince1970(const FILETIME &t)
 {
-    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const uint64_t steps = uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+    return (int64_t(steps) - 116'444'736'000'000'000LL) * 100;
+}
+
+int stampAt(const char *path, FileStamp &stamp)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data)) {
         setErrnoFromSystem();
         return -1;
     }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        kind = FileKind::folder;
-    else if (attributes & FILE_ATTRIBUTE_DEVICE)
-        kind = FileKind::device;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        stamp.kind = FileKind::folder;
+    else if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
+        stamp.kind = FileKind::device;
     else
-        kind = FileKind::regular; // a pipe or device still shows when opened
+        stamp.kind = FileKind::regular; // a pipe or device still shows when opened
+    stamp.size = int64_t(uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
+    stamp.changed = nanosecondsSince1970(data.ftLastWriteTime);
     return 0;
 }
 
@@ -139,23 +148,24 @@ int openForReading(const char *path)
     return descriptorFor(h, _O_RDONLY);
 }
 
-int openFileKind(int fd, FileKind &kind, int64_t &size)
+int stampOfOpen(int fd, FileStamp &stamp)
 {
     const HANDLE h = handleOf(fd);
-    size = 0;
+    stamp = FileStamp{};
     switch (GetFileType(h)) {
     case FILE_TYPE_DISK: break;
-    case FILE_TYPE_PIPE: kind = FileKind::fifo; return 0;
-    case FILE_TYPE_CHAR: kind = FileKind::device; return 0;
-    default: kind = FileKind::other; return 0;
+    case FILE_TYPE_PIPE: stamp.kind = FileKind::fifo; return 0;
+    case FILE_TYPE_CHAR: stamp.kind = FileKind::device; return 0;
+    default: return 0;
     }
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(h, &info)) {
         setErrnoFromSystem();
         return -1;
     }
-    kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::folder : FileKind::regular;
-    size = int64_t(uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+    stamp.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::folder : FileKind::regular;
+    stamp.size = int64_t(uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+    stamp.changed = nanosecondsSince1970(info.ftLastWriteTime);
     return 0;
 }
 

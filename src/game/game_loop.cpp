@@ -11,8 +11,10 @@
 #include "combat/attack.h"
 #include "combat/contact.h"
 #include "combat/hero_stats.h"
+#include "combat/hurt_flash.h"
 #include "core/message_box.h"
 #include "core/music.h"
+#include "core/sound_effects.h"
 #include "game/hero_control.h"
 #include "persist/save_file.h"
 #include "world/walk_grids.h"
@@ -46,6 +48,7 @@ static void advanceStory(ShellState &state, int32_t fromStage, const char *pictu
 {
     if (state.titleStage == fromStage && enterPressed(state)) {
         replaceBackdrop(state, picture);
+        playEffect(sfxPage);
         state.titleStage = fromStage + 1;
         state.enterReleased = false;
     }
@@ -53,6 +56,7 @@ static void advanceStory(ShellState &state, int32_t fromStage, const char *pictu
 
 TitleResult titleIteration(ShellState &state, SaveFiles &saves, BITMAP *dest)
 {
+    advanceSoundEffects(state.cameraX, state.cameraY);
     advanceStory(state, 0, "bitmap1.bmp");
     // One resume attempt per F2 press: a held key would raise the message box
     // of a missing save again the moment it is closed.
@@ -68,6 +72,7 @@ TitleResult titleIteration(ShellState &state, SaveFiles &saves, BITMAP *dest)
         state.backdrop = nullptr;
         stopMusic(state.titleTrack);
         replaceBackdrop(state, "worldMap.bmp");
+        playEffect(sfxPage);
         playMusic(state.homeTrack, musicVolumeFull, musicPanCentre, musicFrequencyNormal, 33);
         state.titleStage = titleStageEnded;
         state.enterReleased = false;
@@ -139,6 +144,7 @@ static CoveredRows drawSaveNotice(ShellState &state, BITMAP *frame)
 void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
 {
     Character &hero = state.hero;
+    advanceSoundEffects(state.cameraX, state.cameraY);
     if (!key[KEY_F1])
         state.saveFailureTold = false;
     if (hero.attacking) {
@@ -176,7 +182,7 @@ void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
 
     BITMAP *frame = state.backBuffer;
     copyView(state.backdrop, frame, state.cameraX, state.cameraY);
-    hero.draw(frame, state.cameraX, state.cameraY);
+    drawHero(hero, frame, state.cameraX, state.cameraY);
     wanderEnemies(state.backdrop->h, state.backdrop->w);
     drawEnemies(state.cameraX, state.cameraY, frame);
     drawVillagersAndJewels(state.cameraX, state.cameraY, frame);

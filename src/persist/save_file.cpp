@@ -182,9 +182,8 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
     }
     static char text[maxSaveBytes + 1]; // static: no large frame on the stack
     size_t length = 0;
-    FileKind kind;
-    int64_t size = 0;
-    const bool plainFile = openFileKind(fd, kind, size) == 0 && kind == FileKind::regular;
+    FileStamp stamp;
+    const bool plainFile = stampOfOpen(fd, stamp) == 0 && stamp.kind == FileKind::regular;
     int readError = 0;
     if (plainFile) {
         const long got = readAt(fd, 0, text, sizeof text);

@@ -83,17 +83,18 @@ void Character::animateAttack()
     }
 }
 
-void Character::draw(BITMAP *dest, int32_t camX, int32_t camY) const
+BITMAP *Character::currentPicture() const
 {
     if (facing < 0 || facing >= facingCount || frame < 0)
-        return;
-    BITMAP *picture = nullptr;
-    if (attacking) {
-        if (frame < attackFrameCount)
-            picture = attackFrames[facing][frame];
-    } else if (frame < walkFrameCount) {
-        picture = walkFrames[facing][frame];
-    }
+        return nullptr;
+    if (attacking)
+        return frame < attackFrameCount ? attackFrames[facing][frame] : nullptr;
+    return frame < walkFrameCount ? walkFrames[facing][frame] : nullptr;
+}
+
+void Character::draw(BITMAP *dest, int32_t camX, int32_t camY) const
+{
+    BITMAP *picture = currentPicture();
     if (!picture)
         return; // entries a set-up leaves empty are never drawn
     // Worked out in 64 bits: a far-away actor (a saved position at the 32-bit

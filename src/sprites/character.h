@@ -63,6 +63,8 @@ class Character
     void startAttack();   // attack frame 0, tick 0
     void animateAttack(); // one tick; ends on the 91st call with frame 7
 
+    // The picture of the current frame, or null where the set-up left none.
+    BITMAP *currentPicture() const;
     // Masked draw of the current frame at the position minus the camera.
     void draw(BITMAP *dest, int32_t camX, int32_t camY) const;
 };

@@ -2,6 +2,7 @@
 
 #include "data_readers.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -97,4 +98,27 @@ Sound readSound(const std::string &name)
     }
     ADD_FAILURE() << name << " has no sound data";
     return s;
+}
+
+void fft(std::vector<std::complex<double>> &a, bool inverse)
+{
+    const size_t n = a.size();
+    for (size_t i = 1, j = 0; i < n; ++i) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j |= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
+    }
+    for (size_t len = 2; len <= n; len <<= 1) {
+        const std::complex<double> w = std::polar(1.0, (inverse ? 2 : -2) * M_PI / double(len));
+        for (size_t i = 0; i < n; i += len) {
+            std::complex<double> t = 1;
+            for (size_t k = 0; k < len / 2; ++k, t *= w) {
+                const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * t;
+                a[i + k] = u + v, a[i + k + len / 2] = u - v;
+            }
+        }
+    }
 }

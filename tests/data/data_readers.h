@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <complex>
 #include <string>
 #include <vector>
 
@@ -25,3 +26,6 @@ struct Sound {
 Sound readSound(const std::string &name);
 
 std::vector<unsigned char> readBytes(const std::string &path);
+
+// An in-place radix-2 FFT of a power-of-two length (inverse: unscaled).
+void fft(std::vector<std::complex<double>> &a, bool inverse);

@@ -48,29 +48,6 @@ double rmsOf(const std::vector<double> &v, size_t from, size_t to)
     return std::sqrt(sum / double(to - from));
 }
 
-void fft(std::vector<std::complex<double>> &a)
-{
-    const size_t n = a.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j |= bit;
-        if (i < j)
-            std::swap(a[i], a[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        const std::complex<double> w = std::polar(1.0, -2 * M_PI / double(len));
-        for (size_t i = 0; i < n; i += len) {
-            std::complex<double> t = 1;
-            for (size_t k = 0; k < len / 2; ++k, t *= w) {
-                const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * t;
-                a[i + k] = u + v, a[i + k + len / 2] = u - v;
-            }
-        }
-    }
-}
-
 // Spectral magnitude gathered into the twelve pitch classes, 55 Hz to 2 kHz,
 // over the whole track: which notes the piece dwells on.
 std::vector<double> pitchClasses(const std::vector<double> &mono, int rate)
@@ -81,7 +58,7 @@ std::vector<double> pitchClasses(const std::vector<double> &mono, int rate)
     for (size_t at = 0; at + n <= mono.size(); at += n) {
         for (size_t i = 0; i < n; ++i)
             frame[i] = mono[at + i] * (0.5 - 0.5 * std::cos(2 * M_PI * double(i) / double(n)));
-        fft(frame);
+        fft(frame, false);
         for (size_t k = 1; k < n / 2; ++k) {
             const double hz = double(k) * rate / double(n);
             if (hz < 55 || hz > 2000)

@@ -325,6 +325,114 @@ class Tracks:
         return sorted(ranked, reverse=True)
 
 
+# ---------------------------------------------------------------- sound effects
+
+EFFECT_FOUND = 0.5    # normalised correlation of an effect heard over the music
+EFFECT_ABSENT = 0.3   # the most an effect's shape may echo in music alone
+EFFECT_HEAD = 0.25    # seconds of an effect enough to recognise it
+# Measured: the library's mixer steps through a 32 kHz sample by 0.7225 of a
+# sample per captured frame, not 32000 / 44100 = 0.7256 (a fixed-point rate
+# 0.4 % off); a copy resampled at the nominal ratio drifts out of phase
+# within a few milliseconds and correlates at 0.3 to 0.5 instead of 0.96.
+MIXER_STEP_32K = 0.7225
+
+
+def inverse_fft(values):
+    n = len(values)
+    return [v.conjugate() / n for v in fft([v.conjugate() for v in values])]
+
+
+class Effects:
+    """The sound effects of the data folder at the capture's rate, found in a
+    capture by normalised cross-correlation with their own samples."""
+
+    def __init__(self, data_dir):
+        self.heads = {}
+        for name in ("swing", "hit", "boss", "hurt", "jewel", "levelup", "heal", "gameover", "victory", "page"):
+            samples, rate, _ = read_wav(os.path.join(data_dir, "sfx_%s.wav" % name))
+            check(rate == 32000, "sfx_%s.wav is not at 32 kHz" % name)
+            count = min(int((len(samples) - 1) / MIXER_STEP_32K), int(EFFECT_HEAD * SOUND_RATE))
+            head = []
+            for i in range(count):  # linear interpolation, stepped as the mixer steps
+                p = i * MIXER_STEP_32K
+                k = int(p)
+                head.append(samples[k] + (samples[k + 1] - samples[k]) * (p - k))
+            self.heads[name] = head
+
+    def find(self, name, capture):
+        """(best normalised correlation, offset in seconds) of the effect's head
+        in the capture."""
+        head = self.heads[name]
+        check(len(capture) > len(head), "a capture shorter than the effect")
+        n = 1
+        while n < len(capture) + len(head):
+            n *= 2
+        c = fft([complex(v) for v in capture] + [0j] * (n - len(capture)))
+        h = fft([complex(v) for v in head] + [0j] * (n - len(head)))
+        corr = inverse_fft([a * b.conjugate() for a, b in zip(c, h)])
+        head_energy = sum(v * v for v in head)
+        prefix = [0.0]
+        for v in capture:
+            prefix.append(prefix[-1] + v * v)
+        best = (0.0, 0)
+        for lag in range(len(capture) - len(head) + 1):
+            window = prefix[lag + len(head)] - prefix[lag]
+            if window > 0:
+                best = max(best, (corr[lag].real / math.sqrt(head_energy * window), lag))
+        return best[0], best[1] / SOUND_RATE
+
+
+def expect_effect(effects, name, capture, label, within=None):
+    found, at = effects.find(name, capture)
+    print("%s: %s found with correlation %.2f at %.3f s" % (label, name, found, at))
+    check(found >= EFFECT_FOUND, "%s: the %s effect is not heard (best correlation %.2f)" % (label, name, found))
+    if within is not None:
+        check(at <= within, "%s: the %s effect starts %.0f ms after the key, later than %.0f ms"
+              % (label, name, 1000 * at, 1000 * within))
+    return at
+
+
+def expect_no_effect(effects, capture, label):
+    for name in effects.heads:
+        found, at = effects.find(name, capture)
+        check(found < EFFECT_ABSENT, "%s: the %s effect seems heard (correlation %.2f at %.3f s)"
+              % (label, name, found, at))
+
+
+def expect_track_at(data_dir, samples, expected, offset, label):
+    """The sound is the expected track at about `offset` seconds into it (its
+    loop wrapped), and fits it clearly better than any other track's stretch
+    near the same offset: for music heard long after its start, where
+    Tracks (the tracks' first seconds) cannot tell."""
+    captured = band_frames(samples, SOUND_RATE, frame_size(SOUND_RATE))
+    profile = amplitude_profile(captured)
+    span = 2 * len(captured) - 1
+    scores = {}
+    for name, file_name in TRACKS.items():
+        track, rate, _ = read_wav(os.path.join(data_dir, file_name))
+        start = int((offset - 1.0) * rate) % len(track)
+        need = int((2.0 + len(samples) / SOUND_RATE) * rate) + frame_size(rate)
+        frames = band_frames([track[(start + i) % len(track)] for i in range(need)], rate, frame_size(rate) // 2)
+        scores[name] = max(similarity(profile, amplitude_profile(frames[p:p + span:2]))
+                           for p in range(len(frames) - span + 1))
+    print("%s: RMS %.0f, fit near %.1f s into each track: %s" % (label, rms(samples), offset, ", ".join(
+        "%s %.3f" % item for item in sorted(scores.items(), key=lambda item: -item[1]))))
+    best_other = max(v for k, v in scores.items() if k != expected)
+    check(scores[expected] >= 0.85 and scores[expected] - best_other >= 0.1,
+          "%s: the sound is not the %s track %.1f s in (%s)" % (label, expected, offset, scores))
+
+
+def expect_unclipped(s, start, end, label):
+    """No sample of the capture between two marks sits at full scale."""
+    with open(s.sound_path, "rb") as f:
+        f.seek(start)
+        raw = f.read(end - start)
+    values = struct.unpack("<%dH" % (len(raw) // 2), raw[:len(raw) // 2 * 2])
+    low, high = min(values), max(values)
+    print("%s: captured samples from %d to %d (silence 32768)" % (label, low, high))
+    check(low > 0 and high < 65535, "%s: the mix reaches full scale (%d .. %d)" % (label, low, high))
+
+
 # ---------------------------------------------------------------- X and processes
 
 def send_close_request(display, window):
@@ -1204,6 +1312,182 @@ def scenario_game_over(s):
     check(s.wait_exit(10) == 0, "ESC after the game over did not end with 0")
 
 
+def scenario_swing_sounds(s):
+    """Walking with nothing happening plays only the home track; a swing is
+    heard within 100 ms of its ENTER; through 30 swings in a row the mix never
+    reaches full scale, and the home track still plays after them."""
+    tracks, effects = Tracks(s.data_dir), Effects(s.data_dir)
+    run_dir = s.data_copy()
+    write_save(run_dir, camera=(0, 0), hero=(272, 192))
+    s.start_x()
+    s.start_game()
+    resume(s)
+    time.sleep(MUSIC_SETTLED / SOUND_BYTES_PER_SECOND)
+    walk_from = s.sound_mark()
+    s.hold("Left", 0.6)
+    s.hold("Right", 0.6)
+    walking = s.sound(walk_from, 1.2)
+    expect_track(tracks, walking, "home", "walking")
+    expect_no_effect(effects, walking, "walking")
+    pressed = s.sound_mark()
+    s.press("Return")
+    swing = s.sound(pressed, 0.5)
+    expect_effect(effects, "swing", swing, "one swing", within=0.1)
+    struck, _ = effects.find("hit", swing)
+    check(struck < EFFECT_ABSENT, "a swing at nothing sounds like a strike (correlation %.2f)" % struck)
+    time.sleep(1.0)  # the swing's animation ends
+    storm_from = s.sound_mark()
+    s.hold("Return", 30 * 0.92 + 0.1)  # held: a new swing every 92 ticks
+    storm_to = s.sound_mark()
+    after = s.sound(storm_to, 0.4 + MUSIC_SPAN)
+    expect_unclipped(s, storm_from, storm_to, "30 swings")
+    # The last swing's sound has ended 0.4 s on; the music goes on alone.
+    expect_track_at(s.data_dir, after[int(0.4 * SOUND_RATE):], "home",
+                    (storm_to - s.music_mark) / SOUND_BYTES_PER_SECOND + 0.4, "after 30 swings")
+    last = s.sound(storm_to - int(1.5 * SOUND_RATE) * 4, 1.5)  # swings come every 0.92 s
+    expect_effect(effects, "swing", last, "the 30th swing")
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+def scenario_title_sounds(s):
+    """Three quick ENTERs turn the story pages, each with its page sound, and
+    the title track is still recognised through them."""
+    tracks, effects = Tracks(s.data_dir), Effects(s.data_dir)
+    s.data_copy()
+    s.start_x()
+    s.start_game()
+    time.sleep(0.5)
+    storm_from = s.sound_mark()
+    for page in ("bitmap1.bmp", "bitmap2.bmp", "bitmap3.bmp"):
+        pressed = s.sound_mark()
+        s.press("Return", 0.08)
+        expect_effect(effects, "page", s.sound(pressed, 0.35), "turning to " + page, within=0.1)
+        s.wait_screen(page, lambda shot, p=page: diff_fraction(shot, s.picture(p)) < 0.01, 5)
+    expect_track(tracks, s.sound(storm_from, MUSIC_SPAN), "title", "through the page turns")
+    s.press("Escape")
+    check(s.wait_exit(10) == 1, "ESC on the story pages did not end with 1")
+
+
+JEWEL_HERO = (1592, 1992)  # the hero's centre 10 pixels left of the first jewel's (1650, 2000, 48 x 80)
+
+
+def scenario_jewel_sound(s):
+    """Stepping right onto the first jewel takes it, and its sound is heard."""
+    effects = Effects(s.data_dir)
+    run_dir = s.data_copy()
+    write_save(run_dir, camera=(JEWEL_HERO[0] - 272, JEWEL_HERO[1] - 192), hero=JEWEL_HERO)
+    s.start_x()
+    s.start_game()
+    resume(s)
+    time.sleep(0.5)
+    step_from = s.sound_mark()
+    s.hold("Right", 0.3)
+    expect_effect(effects, "jewel", s.sound(step_from, 1.0), "the jewel taken")
+    s.press("F1")  # the save tells that the jewel was taken
+    saved = wait_save(run_dir, lambda text: text.split()[12:15] != ["0", "0", "0"])
+    check(saved.split()[12:15] != ["0", "0", "0"], "no jewel taken in the save: %s" % saved.split())
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+BOSS_START = (2580, 2496)
+
+
+def red_pixels(shot):
+    """Pixels of the hero's box that are strongly red (the hurt flash)."""
+    x0, y0, w, h = HERO_BOX
+    count = 0
+    for y in range(y0, y0 + h):
+        for x in range(x0, x0 + w):
+            i = (y * shot.w + x) * 3
+            r, g, b = shot.data[i:i + 3]
+            if r > 140 and g < 0.55 * r and b < 0.55 * r:
+                count += 1
+    return count
+
+
+def scenario_hurt_flash(s):
+    """Resumed with the hero standing in the dark lord: his touch costs life,
+    is heard, and the hero is drawn red; 20 ticks after the last touch he is
+    drawn as usual. A swing beside him is heard with his wound."""
+    effects = Effects(s.data_dir)
+    run_dir = s.data_copy()
+    hero = (BOSS_START[0] - 30, BOSS_START[1])  # his centre inside the boss's 96 x 96
+    camera = (hero[0] - 272, hero[1] - 192)
+    write_save(run_dir, camera=camera, hero=hero, zone=2, life=60, max_life=60)
+    s.start_x()
+    s.start_game()
+    touched_from = s.sound_mark()
+    resume(s)
+    reds = []
+    s.xdo("keydown", "Right")  # into the pushed-back boss again and again
+    try:
+        for i in range(12):
+            shot = s.shot("touching-%d" % i)
+            reds.append(red_pixels(shot))
+    finally:
+        s.xdo("keyup", "Right")
+    time.sleep(0.2)  # 20 ticks
+    calm = s.shot("calm")
+    print("red pixels of the hero's box while touching %s, after %d" % (reds, red_pixels(calm)))
+    check(max(reds) >= 300, "no screenshot shows the hero tinted red (red pixels %s)" % reds)
+    check(red_pixels(calm) * 10 < max(reds), "20 ticks after the touches the hero is still red (%d pixels)"
+          % red_pixels(calm))
+    expect_hero(s, calm, "Avatar.bmp", 8, "after the flash")
+    expect_effect(effects, "hurt", s.sound(touched_from, 1.0), "the first touch")
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+def enemy_places(replay, data_dir, seed, work):
+    """[(kind, x, y)] of every lizard and ogre as the game places them for a
+    seed, from the replay tool (the same placement code, no display)."""
+    with open(os.path.join(work, "place.save"), "w") as f:
+        f.write(NEW_GAME_SAVE)
+    script = os.path.join(work, "place.replay")
+    with open(script, "w") as f:
+        f.write("seed %d\nsave place.save\n2 -\n1 F2\n1 -\n" % seed)
+    out = subprocess.run([replay, "--data", data_dir, "--no-effects", script], stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, universal_newlines=True, check=True).stdout
+    places = []
+    for line in out.splitlines():
+        words = line.replace(":", "").split()
+        if words and words[0] in ("lizard", "ogre"):
+            places.append((words[0], int(words[3]), int(words[5])))
+    check(len(places) == 70, "the replay tool placed %d enemies, not 70" % len(places))
+    return places
+
+
+def scenario_kill_sound(s):
+    """A swing that strikes a lizard or an ogre is heard. The game places its
+    enemies from the clock's second when F2 is pressed; the replay tool gives
+    the places for a second just ahead, the save puts the hero 60 pixels left
+    of one of them, and F2 is pressed inside that second."""
+    effects = Effects(s.data_dir)
+    replay = os.path.join(os.path.dirname(s.game), "tools", "replay")
+    check(os.access(replay, os.X_OK), "no replay tool beside the game at %s" % replay)
+    run_dir = s.data_copy()
+    s.start_x()
+    s.start_game()
+    seed = int(time.time()) + 2
+    places = enemy_places(replay, s.data_dir, seed, s.tmp)
+    kind, x, y = next(p for p in places if 400 <= p[1] <= 2800 and 300 <= p[2] <= 2800)
+    hero = (x - 60, y)
+    write_save(run_dir, camera=(hero[0] - 272, hero[1] - 192), hero=hero)
+    print("seed %d: the hero resumes 60 pixels left of the %s at (%d, %d)" % (seed, kind, x, y))
+    time.sleep(max(0.0, seed + 0.2 - time.time()))
+    pressed_at = time.time()
+    resume(s)
+    check(int(pressed_at) == seed and int(pressed_at + 0.1) == seed, "F2 was not pressed inside second %d" % seed)
+    mark = s.sound_mark()
+    s.press("Return")
+    capture = s.sound(mark, 0.6)
+    expect_effect(effects, "hit", capture, "the %s struck" % kind, within=0.1)
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
 SCENARIOS = {
     "save_during_swing": scenario_save_during_swing,
     "quick_click": scenario_quick_click,
@@ -1220,6 +1504,11 @@ SCENARIOS = {
     "east_music": scenario_east_music,
     "heal_and_swing": scenario_heal_and_swing,
     "game_over": scenario_game_over,
+    "swing_sounds": scenario_swing_sounds,
+    "title_sounds": scenario_title_sounds,
+    "jewel_sound": scenario_jewel_sound,
+    "hurt_flash": scenario_hurt_flash,
+    "kill_sound": scenario_kill_sound,
 }
 for _name, _case in END_CASES.items():
     SCENARIOS[_name] = lambda s, c=_case: scenario_end(s, *c)

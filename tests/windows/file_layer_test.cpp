@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/platform.h"
-#include "game/data_check.h"
 #include "persist/save_file.h"
+#include "sprites/data_check.h"
 #include "state/shell_state.h"
 
 #ifdef _WIN32
@@ -224,9 +224,8 @@ void nonRegularRefused()
 #endif
     for (const Case &c : cases) {
         const int fd = openForReading(c.path);
-        FileKind kind = FileKind::regular;
-        int64_t size = 0;
-        check(fd >= 0 && openFileKind(fd, kind, size) == 0 && kind == c.kind,
+        FileStamp stamp;
+        check(fd >= 0 && stampOfOpen(fd, stamp) == 0 && stamp.kind == c.kind,
               std::string(c.path) + " was not told apart from a regular file");
         if (fd >= 0)
             closeFile(fd);

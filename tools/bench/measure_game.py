@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Measures the real game under Xvfb: launch to title, ENTER to world, the
-pace held and the CPU share while walking for ten seconds, beside a minimal
+pace held and the CPU share while walking for ten seconds and while swinging
+for ten (a swing's sound with each), beside a minimal
 paced program doing the bare frame floor, and the peak resident memory.
 
     measure_game.py JEWELWARD BENCH_FLOOR DATA_FOLDER
@@ -101,6 +102,13 @@ def main():
             key(env, "keyup", name)
         walk_end = time.monotonic_ns()
         game_cpu = (cpu_seconds(game_process.pid) - cpu_before) / ((walk_end - walk_start) / 1e9)
+        # A fight's sound: ENTER held swings every 92 ticks, each with its sound effect.
+        cpu_before = cpu_seconds(game_process.pid)
+        swing_start = time.monotonic_ns()
+        key(env, "keydown", "Return")
+        time.sleep(10.0)
+        key(env, "keyup", "Return")
+        swing_cpu = (cpu_seconds(game_process.pid) - cpu_before) / ((time.monotonic_ns() - swing_start) / 1e9)
         peak = peak_memory_mib(game_process.pid)
         press(env, "Escape", hold=0.2)
         game_process.wait(timeout=10)
@@ -130,6 +138,7 @@ def main():
         print(f"| tick interval: median / 99th percentile / max | {intervals[len(intervals) // 2]:.2f} / "
               f"{p99:.2f} / {intervals[-1]:.2f} ms |")
         print(f"| CPU share of one core, game walking | {game_cpu * 100:.1f} % |")
+        print(f"| CPU share of one core, game swinging 10 s (ENTER held) | {swing_cpu * 100:.1f} % |")
         print(f"| CPU share of one core, bare paced frame floor | {floor_cpu * 100:.1f} % |")
         print(f"| ratio game / floor | {game_cpu / floor_cpu:.2f} |")
         print(f"| peak resident memory of the game | {peak:.1f} MiB |")

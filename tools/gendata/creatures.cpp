@@ -390,6 +390,7 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     // A hunched brute: the great back rounds over, the head sits low and
     // forward between the shoulders.
     f.blob(v3(0.5f, 0, 30 + bob), v3(11.0f, 13.5f, 12.0f), skin, 0.35f);
+    f.blob(v3(-1.0f, 0, 35 + bob), v3(9.5f, 15.0f, 7.0f), skin, 0.35f);      // the great hump of the back
     f.blob(v3(5.5f, 0, 26 + bob), v3(6.5f, 9.5f, 8.0f), skin * 1.12f, 0.2f); // belly
     f.blob(v3(0.5f, 0, 18.5f + bob), v3(10.2f, 12.0f, 4.5f), cloth, 0.15f);  // loincloth
     f.blob(v3(0.5f, 0, 21.5f + bob), v3(10.6f, 12.4f, 1.8f), hex(0x3A2814), 0.3f);
@@ -407,13 +408,13 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     f.group = 4;
     V3 rightHand;
     for (int side = -1; side <= 1; side += 2) {
-        const V3 shoulder = v3(2, 13.5f * side, 36 + bob);
+        const V3 shoulder = v3(2, 15.5f * side, 37 + bob);
         V3 hand = v3(-std::sin(phase) * stride * 5.f * float(side) + 2, 16.f * side, 19 + bob);
         if (side > 0)
             hand = hand + v3(2 + clubLift * 3, 0, clubLift * 16);
         f.limb(shoulder, hand, 4.4f, skin, 0.3f);
         f.blob(hand, v3(4.6f, 4.6f, 4.6f), dark, 0.3f);
-        f.blob(shoulder + v3(0, 0, 1), v3(5.5f, 5.5f, 5.2f), skin, 0.35f);
+        f.blob(shoulder + v3(0, 0, 1), v3(7.0f, 7.0f, 6.0f), skin, 0.35f); // broad shoulders
         if (side > 0)
             rightHand = hand;
     }
@@ -560,7 +561,7 @@ void bossWalkPose(Figure &f, int frame)
 
 const Stance &bossStance()
 {
-    static const Stance st = stand(0.75f, 31.5f, 31.5f, 96, 96, bossWalkPose);
+    static const Stance st = stand(1.08f, 31.5f, 31.5f, 96, 96, bossWalkPose);
     return st;
 }
 
@@ -670,18 +671,31 @@ Image paintVillager(int which)
         break;
     case 3: // a girl in red
         o.skirt = true, o.skirtColour = hex(0xC83A2E), o.tunic = hex(0xC83A2E), o.sleeves = hex(0xF4ECD8);
-        o.hair = hex(0xE8C050), o.height = 0.82f, o.build = 0.85f;
+        o.hair = hex(0xE8C050), o.height = 0.95f, o.build = 0.85f;
         break;
     default: // the smith in his apron
         o.tunic = hex(0x5A5A62), o.sleeves = hex(0x5A5A62), o.trousers = hex(0x3A3028), o.apron = true;
         o.apronColour = hex(0x8A6440), o.hair = hex(0x2A1A10), o.beard = true, o.build = 1.2f;
         break;
     }
-    SpriteCanvas cv(48, 80);
+    // At the hero's scale, standing on the picture's bottom row: drawn once
+    // to find the lowest pixel, then again lowered onto the edge.
     Figure f;
     person(f, o, 0, 0);
-    render(cv, f, View{rowFacing(4) + rad(which % 2 ? 18.f : -18.f), 1.3f, 24, 77});
-    return cv.finish();
+    View view{rowFacing(4) + rad(which % 2 ? 18.f : -18.f), 0.9f, 24, 70};
+    for (int pass = 0;; ++pass) {
+        SpriteCanvas cv(48, 80);
+        render(cv, f, view);
+        Image im = cv.finish();
+        int bottom = -1;
+        for (int y = 0; y < im.h; ++y)
+            for (int x = 0; x < im.w; ++x)
+                if (im.at(x, y) != magenta)
+                    bottom = y;
+        if (pass == 1 || bottom == im.h - 1)
+            return im;
+        view.groundY += float(im.h - 1 - bottom);
+    }
 }
 
 Image paintJewel()

@@ -1,4 +1,4 @@
-// gendata.cpp - writes every picture and music file the game loads into a
+// gendata.cpp - writes every picture, music and sound effect file the game loads into a
 // folder: gendata FOLDER. Everything is drawn and composed here, from code;
 // the same bytes come out on every run. "gendata --icons FOLDER" writes the
 // desktop icons instead.
@@ -9,6 +9,7 @@
 
 #include "art.h"
 #include "icons.h"
+#include "sfx.h"
 
 int main(int argc, char **argv)
 {
@@ -44,6 +45,7 @@ int main(int argc, char **argv)
         bmp("bitmap" + std::to_string(i) + ".bmp", paintStoryPage(i));
     bmp("gameover.bmp", paintEndPicture(false));
     bmp("Victory.bmp", paintEndPicture(true));
+    ok = writeSoundEffects(dir) && ok;
     music.join();
     if (!ok || !musicOk) {
         std::fprintf(stderr, "gendata: could not write into %s\n", dir.c_str());

@@ -2,7 +2,11 @@
 // the same title and tick functions the game runs, on memory bitmaps, and
 // prints a summary of the final state.
 //
-//   replay --data DATA_FOLDER SCRIPT
+//   replay --data DATA_FOLDER [--no-effects] SCRIPT
+//
+// The sound effects are started as in the game (no sound driver is installed,
+// so none is heard) and counted on standard error; --no-effects turns them
+// off, so that a run with and a run without them can be compared.
 //
 // It works in a fresh temporary folder holding links to the data files (and
 // the script's save file as "heroData.txt"), so saves never touch the data.
@@ -18,11 +22,12 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
-#include "game/data_check.h"
+#include "core/sound_effects.h"
 #include "game/game_loop.h"
 #include "game/startup.h"
 #include "persist/save_file.h"
 #include "replay_script.h"
+#include "sprites/data_check.h"
 #include "summary.h"
 
 namespace
@@ -73,15 +78,18 @@ void removeFolder(const std::string &folder)
 int main(int argc, char **argv)
 {
     std::string dataFolder = ".", scriptPath;
+    bool effectsOn = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--data" && i + 1 < argc)
             dataFolder = argv[++i];
+        else if (arg == "--no-effects")
+            effectsOn = false;
         else
             scriptPath = arg;
     }
     if (scriptPath.empty()) {
-        std::fprintf(stderr, "usage: replay --data DATA_FOLDER SCRIPT\n");
+        std::fprintf(stderr, "usage: replay --data DATA_FOLDER [--no-effects] SCRIPT\n");
         return 2;
     }
     std::string text, error;
@@ -133,6 +141,8 @@ int main(int argc, char **argv)
 
     SaveFiles saves;
     ShellState state;
+    setSoundEffectsEnabled(effectsOn);
+    clearEffectStarts();
     bringUpGame(state, false);
     BITMAP *screenBitmap = create_bitmap(screenWidth, screenHeight);
 
@@ -173,6 +183,10 @@ int main(int argc, char **argv)
                 c = ' ';
         std::printf("heroData.txt: %s\n", saved.c_str());
     }
+    std::fprintf(stderr, "effects started:");
+    for (int i = 0; i < soundEffectCount; ++i)
+        std::fprintf(stderr, " %s %d", soundEffects[i].name, effectStarts[i]);
+    std::fprintf(stderr, "\n");
     removeFolder(work);
     return 0;
 }

@@ -1,0 +1,26 @@
+// hurt_flash.cpp - a red-lit copy of the hero's frame for a few ticks.
+
+#include "combat/hurt_flash.h"
+
+int32_t hurtFlashLeft = 0;
+
+void startHurtFlash()
+{
+    hurtFlashLeft = hurtFlashTicks;
+}
+
+void drawHero(const Character &hero, BITMAP *dest, int32_t camX, int32_t camY)
+{
+    if (hurtFlashLeft <= 0) {
+        hero.draw(dest, camX, camY);
+        return;
+    }
+    hurtFlashLeft -= 1;
+    BITMAP *picture = hero.currentPicture();
+    const int64_t sx = int64_t(hero.x) - camX, sy = int64_t(hero.y) - camY;
+    if (!picture || sx >= dest->w || sy >= dest->h || sx + picture->w <= 0 || sy + picture->h <= 0)
+        return;
+    // The lit sprite mixes each opaque pixel toward the blender's colour.
+    set_trans_blender(255, 24, 24, 0);
+    draw_lit_sprite(dest, picture, int(sx), int(sy), hurtFlashStrength);
+}

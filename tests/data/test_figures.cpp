@@ -1,0 +1,117 @@
+// test_figures.cpp - the figures in proportion to the hero: villagers at his
+// height standing on their picture's bottom edge, ogres never smaller than
+// his largest frame, the dark lord at least twice it, lizards low.
+
+#include <algorithm>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+#include "data_readers.h"
+
+namespace
+{
+
+struct Cell {
+    int opaque = 0;            // pixels
+    int top = -1, bottom = -1; // rows of the opaque box, -1 when empty
+    int height() const { return bottom < 0 ? 0 : bottom - top + 1; }
+};
+
+Cell measure(const Picture &p, int x0, int y0, int w, int h)
+{
+    Cell c;
+    for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x)
+            if (p.at(x, y) != maskColour) {
+                c.opaque += 1;
+                if (c.top < 0)
+                    c.top = y - y0;
+                c.bottom = y - y0;
+            }
+    return c;
+}
+
+// The 64 walking frames of a sheet of 8 x 8 cells.
+std::vector<Cell> walkingFrames(const char *sheet, int cellW, int cellH)
+{
+    const Picture p = readPicture(sheet);
+    EXPECT_EQ(p.w, 8 * cellW) << sheet;
+    EXPECT_EQ(p.h, 8 * cellH) << sheet;
+    std::vector<Cell> cells;
+    for (int row = 0; row < 8 && p.h >= 8 * cellH; ++row)
+        for (int col = 0; col < 8 && p.w >= 8 * cellW; ++col)
+            cells.push_back(measure(p, col * cellW, row * cellH, cellW, cellH));
+    return cells;
+}
+
+int largestOpaque(const std::vector<Cell> &cells)
+{
+    int n = 0;
+    for (const Cell &c : cells)
+        n = std::max(n, c.opaque);
+    return n;
+}
+
+} // namespace
+
+// Each enemy frame against the hero's largest walking frame.
+TEST(Figures, EnemiesAgainstTheHero)
+{
+    const std::vector<Cell> hero = walkingFrames("Avatar.bmp", 96, 96);
+    ASSERT_EQ(hero.size(), 64u);
+    const int heroMost = largestOpaque(hero);
+    int heroLowest = 96;
+    for (const Cell &c : hero)
+        heroLowest = std::min(heroLowest, c.height());
+    struct Case {
+        const char *sheet;
+        int cellW, cellH;
+        double leastRatio;      // of the opaque pixels, in every frame
+        double mostHeightShare; // of the hero's lowest height, in every frame (0: any)
+    };
+    const Case cases[] = {
+        {"ogre.bmp", 96, 96, 1.0, 0},       // never smaller than the hero
+        {"Bad guy.bmp", 96, 96, 2.0, 0},    // the dark lord, twice the hero
+        {"Lizard.bmp", 90, 100, 0.4, 0.75}, // low and long
+    };
+    for (const Case &c : cases) {
+        const std::vector<Cell> frames = walkingFrames(c.sheet, c.cellW, c.cellH);
+        ASSERT_EQ(frames.size(), 64u) << c.sheet;
+        int least = 1 << 30, tallest = 0;
+        for (const Cell &f : frames) {
+            least = std::min(least, f.opaque);
+            tallest = std::max(tallest, f.height());
+        }
+        std::printf(
+            "%s: %d to %d opaque pixels a frame (%.2f to %.2f times the hero's largest, %d), up to %d "
+            "pixels tall\n",
+            c.sheet, least, largestOpaque(frames), double(least) / heroMost,
+            double(largestOpaque(frames)) / heroMost, heroMost, tallest);
+        EXPECT_GE(least, c.leastRatio * heroMost) << c.sheet;
+        if (c.mostHeightShare > 0) {
+            EXPECT_LE(tallest, c.mostHeightShare * heroLowest) << c.sheet;
+        }
+    }
+}
+
+// Villagers stand as tall as the hero (within a tenth of his median walking
+// height) with their feet on the picture's bottom row, so that they stand
+// where their picture's corner puts them.
+TEST(Figures, VillagersAtTheHerosHeight)
+{
+    std::vector<Cell> hero = walkingFrames("Avatar.bmp", 96, 96);
+    ASSERT_EQ(hero.size(), 64u);
+    std::sort(hero.begin(), hero.end(), [](const Cell &a, const Cell &b) { return a.height() < b.height(); });
+    const int heroHeight = hero[32].height();
+    for (const char *name :
+         {"looking s0000.bmp", "villager1.bmp", "villager2.bmp", "villager3.bmp", "villager4.bmp"}) {
+        const Picture p = readPicture(name);
+        ASSERT_EQ(p.w, 48) << name; // jewels take villager 0's size: it decides where one is taken
+        ASSERT_EQ(p.h, 80) << name;
+        const Cell c = measure(p, 0, 0, p.w, p.h);
+        std::printf("%s: %d pixels tall (the hero %d), lowest row %d\n", name, c.height(), heroHeight,
+                    c.bottom);
+        EXPECT_NEAR(c.height(), heroHeight, 0.1 * heroHeight) << name;
+        EXPECT_EQ(c.bottom, p.h - 1) << name << " does not stand on the bottom edge";
+    }
+}
