@@ -10,7 +10,6 @@
 
 int main()
 {
-    enableTickLogFromEnvironment();
     startUp();
     SaveFiles saves; // created before the hero, as the game always has
     ShellState state;
@@ -28,14 +27,12 @@ int main()
             break;
         if (result == TitleResult::quit)
             endOnTitle(state);
-        recordTick(false);
         waitForNextTick(pacer);
     }
 
     setUpGame(state);
     while (!quitHeld()) {
         runTick(state, saves, screen);
-        recordTick(true);
         waitForNextTick(pacer);
     }
     endInPlay(state);
