@@ -40,13 +40,20 @@ for link in "$folder"/*; do
     */share/games/jewelward/*) rm -f -- "$link" ;;
     esac
 done
+# Each link is made under a name of this launcher's own and renamed over
+# whatever stands in its place, so another launcher at work in the same folder
+# (a double click) always finds the old entry or the new link, never a gap it
+# could fall into; a link that is already right is left alone.
+temporary=$folder/.jewelward-link.$$
 for file in "$data"/*; do
     name=${file##*/}
     [ "$name" = heroData.txt ] && continue
     link=$folder/$name
     [ -L "$link" ] && [ "$(readlink -- "$link")" = "$file" ] && continue
-    rm -f -- "$link" 2>/dev/null
-    ln -s -T -- "$file" "$link" 2>/dev/null || refuse "cannot link $file into $folder"
+    if ! { ln -s -f -T -- "$file" "$temporary" && mv -f -T -- "$temporary" "$link"; } 2>/dev/null; then
+        rm -f -- "$temporary"
+        refuse "cannot link $file into $folder"
+    fi
 done
 
 cd -- "$folder" || refuse "cannot enter the folder $folder"
