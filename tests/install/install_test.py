@@ -269,6 +269,44 @@ def check_launcher(build_dir, tmp):
     check(open(os.path.join(folder, "heroData.txt")).read() == save, "the launcher changed the save")
     check(open(os.path.join(folder, "notes.txt")).read() == "mine", "the launcher changed the player's file")
 
+    # Two launchers at once (a double click) on an empty folder and on one an
+    # older install left: both run the game and see every link, and the folder
+    # ends with the links only, whichever of them made each one.
+    def start_player(env, report):
+        open(report, "w").close()
+        give_to_player(report)
+        full = dict(env, PATH=os.environ["PATH"], STAND_IN_REPORT=report)
+        return subprocess.Popen([launcher], env=full, cwd="/", stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                universal_newlines=True, **player_kw())
+
+    def older_install(folder):
+        os.makedirs(folder)
+        for name in names:
+            os.symlink("/old/prefix/share/games/jewelward/" + name, os.path.join(folder, name))
+        give_to_player(folder)
+
+    for label, prepare, trials in (("an empty folder", lambda folder: None, 20),
+                                   ("an older install's folder", older_install, 10)):
+        for trial in range(trials):
+            twin_home = os.path.join(tmp, "twins-%s-%d" % (label.split()[1], trial))
+            os.makedirs(twin_home)
+            give_to_player(twin_home)
+            folder = os.path.join(twin_home, "jewelward")
+            prepare(folder)
+            env = {"HOME": twin_home, "XDG_DATA_HOME": twin_home}
+            reports = [os.path.join(tmp, "twin-report-%d" % i) for i in (0, 1)]
+            players = [start_player(env, r) for r in reports]
+            for number, (player, report) in enumerate(zip(players, reports)):
+                _, err = player.communicate(timeout=60)
+                lines = open(report).read().split("\n")
+                # The other launcher may still be at work: its link in the
+                # making can be there too, but none of ours may be missing.
+                missing = set(names) - set(lines[1:])
+                check(player.returncode == 0 and not err and lines[0] == folder and not missing,
+                      "%s, trial %d: launcher %d of two at once ended with %d (stderr %r), its game ran in %r "
+                      "without %s" % (label, trial, number + 1, player.returncode, err, lines[0], sorted(missing)))
+            expect_folder(folder)
+
     # Refusals: message on stderr, exit 255, the game not started.
     blocker = os.path.join(tmp, "a-file")
     open(blocker, "w").close()
