@@ -65,13 +65,15 @@ def read_pace_record(path):
         return [int(line.split()[0]) for line in record]
 
 
-def first_after_gap(ticks, since, gap_ns):
-    """The first tick after `since` that ends more than `gap_ns` after the one
-    before it: the first tick of play, after the game set-up's pause."""
-    for before, tick in zip(ticks, ticks[1:]):
-        if tick > since and tick - before > gap_ns:
-            return tick
-    sys.exit("no pause for the game set-up was seen after the 4th ENTER")
+def first_after_longest_pause(ticks, since, until):
+    """The tick that ends the longest pause between `since` and `until`: after
+    the 4th ENTER, the game set-up (sheets cut, enemies placed, the world
+    loaded) pauses the ticks far longer than any late tick, so this is the
+    first tick of play."""
+    pauses = [(tick - before, tick) for before, tick in zip(ticks, ticks[1:]) if since < tick < until]
+    if not pauses:
+        sys.exit("no tick was seen between the 4th ENTER and the walk")
+    return max(pauses)[1]
 
 
 def main():
@@ -128,9 +130,7 @@ def main():
 
         ticks = read_pace_record(record)
         first_title = ticks[0]
-        # The set-up (sheets cut, enemies placed, the world loaded) takes far
-        # longer than the five ticks a title tick may run late.
-        first_play = first_after_gap(ticks, fourth_enter, 50_000_000)
+        first_play = first_after_longest_pause(ticks, fourth_enter, walk_start)
         walking = [ns for ns in ticks if walk_start <= ns <= walk_end]
         intervals = sorted((b - a) / 1e6 for a, b in zip(walking, walking[1:]))
         rate = (len(walking) - 1) / ((walking[-1] - walking[0]) / 1e9)
