@@ -34,8 +34,11 @@ probe=$folder/.jewelward-write-test.$$
 (: >"$probe") 2>/dev/null && rm -f -- "$probe" || refuse "cannot write in the folder $folder"
 
 # Links that led into an installed data folder but no longer lead anywhere
-# (a file dropped by an upgrade, an uninstalled prefix) go.
+# (a file dropped by an upgrade, an uninstalled prefix) go. A name the install
+# still has is left to the loop below, which replaces it in one step: removed
+# here, it could be missing just when another launcher's game starts.
 for link in "$folder"/*; do
+    [ -e "$data/${link##*/}" ] && continue
     [ -L "$link" ] && [ ! -e "$link" ] && case $(readlink -- "$link") in
     */share/games/jewelward/*) rm -f -- "$link" ;;
     esac

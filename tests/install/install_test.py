@@ -327,7 +327,7 @@ def check_launcher(build_dir, tmp):
         give_to_player(folder)
 
     for label, prepare, trials in (("an empty folder", lambda folder: None, 20),
-                                   ("an older install's folder", older_install, 10)):
+                                   ("an older install's folder", older_install, 20)):
         for trial in range(trials):
             twin_home = os.path.join(tmp, "twins-%s-%d" % (label.split()[1], trial))
             os.makedirs(twin_home)
