@@ -148,7 +148,14 @@ def main():
         print(f"| ratio game / floor | {game_cpu / floor_cpu:.2f} |")
         print(f"| peak resident memory of the game | {peak:.1f} MiB |")
     finally:
-        server.kill()
+        # Terminated, not killed: Xvfb then removes its lock file and socket,
+        # which would otherwise keep the display taken for every later run.
+        server.terminate()
+        try:
+            server.wait(5)
+        except subprocess.TimeoutExpired:
+            server.kill()
+            server.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 
