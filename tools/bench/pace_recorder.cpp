@@ -15,11 +15,11 @@
 // build's sleep under Wine) writes the same lines, so measure_game.py reads
 // either.
 #include <dlfcn.h>
+#include <pthread.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
-#include <unistd.h>
 
 namespace
 {
@@ -35,6 +35,7 @@ Tick ticks[capacity];
 int tickCount = 0;
 const char *recordPath = nullptr; // from the environment at load; null = record nothing
 SleepCall realSleep = nullptr;
+pthread_t mainThread; // the thread the program starts on, which runs its pacer
 
 int64_t nanoseconds(const struct timespec &t)
 {
@@ -44,6 +45,7 @@ int64_t nanoseconds(const struct timespec &t)
 __attribute__((constructor)) void start()
 {
     realSleep = SleepCall(dlsym(RTLD_NEXT, "clock_nanosleep"));
+    mainThread = pthread_self();
     const char *path = getenv("JEWELWARD_PACE_RECORD");
     recordPath = path && *path ? path : nullptr;
 }
@@ -65,7 +67,10 @@ __attribute__((destructor)) void finish()
 extern "C" int clock_nanosleep(clockid_t clock, int flags, const struct timespec *until,
                                struct timespec *remaining)
 {
-    if (recordPath && clock == CLOCK_MONOTONIC && flags == TIMER_ABSTIME && until && gettid() == getpid()) {
+    // No system call here beyond the sleep itself: the tick is not to be
+    // disturbed by its measurement.
+    if (recordPath && clock == CLOCK_MONOTONIC && flags == TIMER_ABSTIME && until &&
+        pthread_equal(pthread_self(), mainThread)) {
         const int64_t deadline = nanoseconds(*until);
         if (tickCount < capacity && (tickCount == 0 || ticks[tickCount - 1].deadline != deadline)) {
             struct timespec now;
