@@ -2,9 +2,11 @@
 
 #include "actors/roster.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
+#include "sprites/data_check.h"
 #include "sprites/sheet.h"
 #include "world/walk_grids.h"
 
@@ -59,7 +61,7 @@ void setUpVillagersAndJewels()
         villagers[i].y = villagerPlaces[i].y;
     }
     for (int i = 0; i < villagerCount; ++i)
-        villagers[i].walkFrames[0][0] = loadPicture(villagerFiles[i]);
+        villagers[i].walkFrames[0][0] = loadCheckedPicture(villagerFiles[i]);
     // Villagers and jewels all take the size of villager 0's picture.
     const int32_t w = villagers[0].walkFrames[0][0]->w;
     const int32_t h = villagers[0].walkFrames[0][0]->h;
@@ -69,7 +71,7 @@ void setUpVillagersAndJewels()
         villager.width = w;
         villager.height = h;
     }
-    jewelPicture = loadPicture("jewel.bmp");
+    jewelPicture = loadCheckedPicture("jewel.bmp");
     for (Character &jewel : jewels) {
         jewel.walkFrames[0][0] = jewelPicture;
         jewel.width = w;
@@ -86,23 +88,39 @@ void setUpVillagersAndJewels()
 void placeAtRandom(Character &actor, int32_t worldHeight, int32_t worldWidth)
 {
     // The whole sprite lies inside the picture, never on its first pixel column
-    // or row. The x value is always drawn first. Start-up has checked that the
-    // world picture has the grids' size, so free cells exist in this range.
-    for (;;) {
-        const int32_t candidateX = std::rand() % (worldWidth - actor.width) + 1;
-        const int32_t candidateY = std::rand() % (worldHeight - actor.height) + 1;
-        if (placementFree(candidateX, candidateY)) {
-            actor.x = candidateX;
-            actor.y = candidateY;
-            return;
+    // or row. The x value is always drawn first. On the real world a few
+    // candidates find a free cell; a world with no room or no free cell in
+    // range gets the fixed search below instead of an endless draw.
+    const int32_t rangeX = worldWidth - actor.width, rangeY = worldHeight - actor.height; // pixels
+    if (rangeX >= 1 && rangeY >= 1) {
+        for (int tries = 0; tries < placementTries; ++tries) {
+            const int32_t candidateX = std::rand() % rangeX + 1;
+            const int32_t candidateY = std::rand() % rangeY + 1;
+            if (placementFree(candidateX, candidateY)) {
+                actor.x = candidateX;
+                actor.y = candidateY;
+                return;
+            }
         }
     }
+    // The first free cell in range, row by row; else the top-left corner.
+    for (int32_t row = 0; row < gridRows; ++row)
+        for (int32_t column = 0; column < gridColumns; ++column) {
+            const int32_t x = std::max(column * cellSize, 1), y = std::max(row * cellSize, 1);
+            if (x <= rangeX && y <= rangeY && placementFree(x, y)) {
+                actor.x = x;
+                actor.y = y;
+                return;
+            }
+        }
+    actor.x = 1;
+    actor.y = 1;
 }
 
 void setUpEnemies(int32_t worldHeight, int32_t worldWidth)
 {
     std::srand(randomSeedFixed ? randomSeed : unsigned(std::time(nullptr)));
-    slash = loadPicture("slash.bmp");
+    slash = loadCheckedPicture("slash.bmp");
 
     cutSheet("Lizard.bmp", 90, 100, walkFrameCount, facingCount * walkFrameCount, &lizardFrames[0][0]);
     setUpKind(lizards, lizardCount, lizardFrames, worldHeight, worldWidth);

@@ -3,6 +3,7 @@
 #include "combat/hero_stats.h"
 
 #include "actors/roster.h"
+#include "sprites/data_check.h"
 #include "sprites/sheet.h"
 #include "world/coords.h"
 
@@ -47,11 +48,11 @@ void resetHeroStats()
 
 void setUpHud()
 {
-    BITMAP *sheet = loadPicture("life_bar.bmp");
+    BITMAP *sheet = loadCheckedPicture("life_bar.bmp");
     barFrame = cutCell(sheet, 130, 14, 0, 0, 1, 0);
     lifePip = cutCell(sheet, 6, 10, 130, 2, 1, 0);
     destroy_bitmap(sheet);
-    sheet = loadPicture("magic_bar.bmp");
+    sheet = loadCheckedPicture("magic_bar.bmp");
     magicPip = cutCell(sheet, 6, 10, 130, 2, 1, 0);
     destroy_bitmap(sheet);
 }

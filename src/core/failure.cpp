@@ -30,3 +30,13 @@ void failOutOfMemory(const char *what)
     std::snprintf(text, sizeof text, "Jewelward ran out of memory while making %s.", what);
     failWithMessage(text);
 }
+
+void failLoadOutOfMemory(const char *fileName)
+{
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "Jewelward ran out of memory while loading \"%s\" (the file itself is good): close other "
+                  "programs and start it again.",
+                  fileName);
+    failWithMessage(text);
+}

@@ -5,4 +5,7 @@
 
 [[noreturn]] void failDataFile(const char *fileName, const char *problem);
 [[noreturn]] void failOutOfMemory(const char *what);
+// A data file that passed its check but could not be loaded: memory ran out,
+// the file is not to blame.
+[[noreturn]] void failLoadOutOfMemory(const char *fileName);
 [[noreturn]] void failWithMessage(const char *text);

@@ -28,6 +28,25 @@ constexpr int answerKeyCount = 3;
 
 BITMAP *textScratch = nullptr; // one line of 8 x 8 text before it is scaled
 
+// Left-button presses seen by the mouse callback while a box is open, with
+// where the last one happened. Sampling mouse_b every poll misses a click
+// whose press and release fall between two polls; the press event does not.
+volatile int32_t leftPresses = 0;
+volatile int pressX = 0, pressY = 0; // screen pixels
+void (*callerMouseCallback)(int flags) = nullptr;
+
+void onMouseEvent(int flags)
+{
+    if (flags & MOUSE_FLAG_LEFT_DOWN) {
+        pressX = mouse_x;
+        pressY = mouse_y;
+        leftPresses = leftPresses + 1;
+    }
+    if (callerMouseCallback)
+        callerMouseCallback(flags);
+}
+END_OF_FUNCTION(onMouseEvent)
+
 struct Rect {
     int left, top, right, bottom;
 };
@@ -175,6 +194,13 @@ void showMessage(const char *text)
     for (int i = 0; i < answerKeyCount; ++i)
         armed[i] = !key[answerKeys[i]];
     bool mouseArmed = !(mouse_b & 1);
+    LOCK_FUNCTION(onMouseEvent);
+    LOCK_VARIABLE(leftPresses);
+    LOCK_VARIABLE(pressX);
+    LOCK_VARIABLE(pressY);
+    callerMouseCallback = mouse_callback;
+    mouse_callback = onMouseEvent;
+    int32_t pressesSeen = leftPresses;
     for (bool answered = false; !answered;) {
         rest(pollMilliseconds);
         pollInput();
@@ -188,6 +214,11 @@ void showMessage(const char *text)
             mouseArmed = true;
         else if (mouseArmed && inside(button, mouse_x, mouse_y))
             answered = true;
+        if (leftPresses != pressesSeen) { // a press since the last poll, however short
+            pressesSeen = leftPresses;
+            if (inside(button, pressX, pressY))
+                answered = true;
+        }
         if (closeRequested)
             answered = true; // the loop acts on the close button next
     }
@@ -196,6 +227,7 @@ void showMessage(const char *text)
         rest(pollMilliseconds);
         pollInput();
     }
+    mouse_callback = callerMouseCallback;
     show_mouse(nullptr);
     ++messagesAnswered;
 }

@@ -10,8 +10,8 @@
 #include <cstdint>
 
 // Shows `text` and waits until the player answers it with ENTER, ESC, space or
-// a click on its button (or the window's close button, which stays pending
-// for the loop to act on). The answering key has gone up again on return, so
+// a click on its button, however short (or the window's close button, which
+// stays pending for the loop to act on). The answering key has gone up again on return, so
 // it acts on nothing else. The music plays on meanwhile.
 void showMessage(const char *text);
 

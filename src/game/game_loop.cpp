@@ -92,27 +92,48 @@ static void saveAndTell(ShellState &state, SaveFiles &saves)
     if (result.saved || state.saveFailureTold)
         return;
     state.saveFailureTold = true;
-    state.noticeText = saveFailureText(result.error);
+    state.noticeText = saveFailureText(result);
     state.noticeTicks = saveNoticeTicks;
     std::fprintf(stderr, "%s (%s)\n", state.noticeText, std::strerror(result.error));
 }
 
-// The notice of a failed save, over the bottom of the frame.
-static void drawSaveNotice(ShellState &state, BITMAP *frame)
+// The notice of a failed save, over the bottom of the frame. What it covers
+// is kept in `noticeUnder` and put back once the frame has been copied out:
+// where the view runs past the picture's edge the frame's old pixels show
+// again next tick, and the notice must not stay among them after its time.
+constexpr int noticeScale = 2, noticeLineHeight = 8 * noticeScale + 4, noticeMaxLines = 3;
+constexpr int noticeMaxChars = 38;
+constexpr int noticeMaxHeight = noticeMaxLines * noticeLineHeight + 16; // pixels
+static BITMAP *noticeUnder = nullptr; // screenWidth x noticeMaxHeight, made at the first notice
+
+// The frame rows a notice covers (count 0: none drawn), in pixels.
+struct CoveredRows {
+    int top = 0, count = 0;
+};
+
+static CoveredRows drawSaveNotice(ShellState &state, BITMAP *frame)
 {
+    CoveredRows covered;
     if (state.noticeTicks <= 0 || !state.noticeText)
-        return;
+        return covered;
     --state.noticeTicks;
-    constexpr int scale = 2, lineHeight = 8 * scale + 4, maxLines = 3, maxChars = 38;
-    char lines[maxLines][64];
-    const int count = wrapMessage(state.noticeText, maxChars, lines, maxLines);
-    const int height = count * lineHeight + 16;
+    if (!noticeUnder)
+        noticeUnder = create_bitmap(screenWidth, noticeMaxHeight);
+    if (!noticeUnder)
+        return covered; // no memory for it: standard error has told already
+    char lines[noticeMaxLines][64];
+    const int count = wrapMessage(state.noticeText, noticeMaxChars, lines, noticeMaxLines);
+    const int height = count * noticeLineHeight + 16;
     const int top = screenHeight - 24 - height;
+    blit(frame, noticeUnder, 0, top, 0, 0, screenWidth, height);
     rectfill(frame, 8, top, screenWidth - 9, top + height - 1, makecol(40, 12, 12));
     rect(frame, 8, top, screenWidth - 9, top + height - 1, makecol(236, 120, 84));
     for (int i = 0; i < count; ++i)
-        drawTextScaled(frame, lines[i], screenWidth / 2, top + 10 + i * lineHeight, scale,
+        drawTextScaled(frame, lines[i], screenWidth / 2, top + 10 + i * noticeLineHeight, noticeScale,
                        makecol(255, 226, 170));
+    covered.top = top;
+    covered.count = height;
+    return covered;
 }
 
 void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
@@ -121,6 +142,9 @@ void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
     if (!key[KEY_F1])
         state.saveFailureTold = false;
     if (hero.attacking) {
+        // Keys wait out the swing, but an F1 asked for now is not forgotten.
+        if (key[KEY_F1])
+            state.saveAsked = true;
         hero.animateAttack();
     } else {
         if (key[KEY_RIGHT])
@@ -131,8 +155,9 @@ void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
             handleArrowKey(state, wanderDown);
         if (key[KEY_UP])
             handleArrowKey(state, wanderUp);
-        if (key[KEY_F1])
+        if (key[KEY_F1] || state.saveAsked)
             saveAndTell(state, saves);
+        state.saveAsked = false;
         if (key[KEY_RSHIFT])
             heal();
         if (key[KEY_ENTER]) {
@@ -159,6 +184,8 @@ void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
     drawLifeBar(frame);
     drawMagicBar(frame);
     drawJewelIcons(frame);
-    drawSaveNotice(state, frame);
+    const CoveredRows covered = drawSaveNotice(state, frame);
     blit(frame, dest, 0, 0, 0, 0, screenWidth, screenHeight);
+    if (covered.count > 0)
+        blit(noticeUnder, frame, 0, 0, 0, covered.top, screenWidth, covered.count);
 }

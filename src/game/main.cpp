@@ -3,6 +3,7 @@
 
 #include <allegro.h>
 
+#include "core/standard_streams.h"
 #include "game/game_loop.h"
 #include "game/pacing.h"
 #include "game/startup.h"
@@ -10,6 +11,8 @@
 
 int main()
 {
+    keepStandardStreamsSafe(); // before anything opens a file
+    removeStaleSaveTemps();
     startUp();
     SaveFiles saves; // created before the hero, as the game always has
     ShellState state;

@@ -10,8 +10,8 @@
 #include "combat/hero_stats.h"
 #include "core/failure.h"
 #include "core/music.h"
-#include "game/data_check.h"
 #include "game/game_loop.h"
+#include "sprites/data_check.h"
 
 static void onCloseButton()
 {
@@ -49,14 +49,6 @@ void startUp()
     install_mouse();
 }
 
-static SAMPLE *loadMusic(const char *fileName)
-{
-    SAMPLE *track = load_wav(fileName);
-    if (!track)
-        failDataFile(fileName, "cannot be loaded as music");
-    return track;
-}
-
 void bringUpGame(ShellState &state, bool withSound)
 {
     setUpHud();
@@ -64,10 +56,10 @@ void bringUpGame(ShellState &state, bool withSound)
     state.hero = Character{};
     if (withSound)
         install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
-    state.titleTrack = loadMusic("BGM_00009.wav");
-    state.homeTrack = loadMusic("BGM_00012.wav");
-    state.southWestTrack = loadMusic("BGM_00006.wav");
-    state.eastTrack = loadMusic("BGM_00001.wav");
+    state.titleTrack = loadCheckedMusic("BGM_00009.wav");
+    state.homeTrack = loadCheckedMusic("BGM_00012.wav");
+    state.southWestTrack = loadCheckedMusic("BGM_00006.wav");
+    state.eastTrack = loadCheckedMusic("BGM_00001.wav");
     playMusic(state.titleTrack, musicVolumeFull, musicPanCentre, musicFrequencyNormal, 3);
     state.resumedFromSave = false;
     state.titleStage = 0;

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +119,13 @@ SaveResult saveGame(ShellState &state, SaveFiles &files)
 
     SaveResult result;
     const SaveFileOps &ops = *files.ops;
+    // The link itself would be replaced, so its own entry is what counts.
+    struct stat old;
+    if (::lstat(saveFileName, &old) == 0 && S_ISREG(old.st_mode) && !(old.st_mode & S_IWUSR)) {
+        result.readOnly = true;
+        result.error = EACCES;
+        return result;
+    }
     // mkostemp creates a fresh name exclusively: a link planted at any name
     // is never followed, and two games in one folder never share a file.
     char tempName[32];
@@ -150,8 +159,11 @@ SaveResult saveGame(ShellState &state, SaveFiles &files)
     return result;
 }
 
-const char *saveFailureText(int error)
+const char *saveFailureText(const SaveResult &result)
 {
+    if (result.readOnly)
+        return "Could not save: \"heroData.txt\" is read-only";
+    const int error = result.error;
     switch (error) {
     case EROFS: return "Could not save: the folder is read-only";
     case ENOSPC:
@@ -209,8 +221,12 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
     ::close(fd);
     if (readError != 0)
         return refuseUnreadable(readError);
+    if (!plainFile) {
+        showMessage("\"heroData.txt\" is not a file");
+        return ResumeResult::notAFile;
+    }
     int32_t v[saveValueCount];
-    if (!plainFile || length > maxSaveBytes || !parseSaveText(text, length, v)) {
+    if (length > maxSaveBytes || !parseSaveText(text, length, v)) {
         showMessage("The saved game in \"heroData.txt\" is damaged and cannot be resumed.");
         return ResumeResult::damaged;
     }
@@ -228,4 +244,44 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
     state.resumedFromSave = true;
     state.titleStage = titleStageEnded;
     return ResumeResult::resumed;
+}
+
+// mkostemp's six characters are letters and digits.
+static bool tempNameOfOurs(const char *name)
+{
+    const size_t prefixLength = std::strlen(saveTempPrefix);
+    if (std::strncmp(name, saveTempPrefix, prefixLength) != 0 || std::strlen(name) != prefixLength + 6)
+        return false;
+    for (const char *p = name + prefixLength; *p; ++p) {
+        const bool letterOrDigit =
+            (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9');
+        if (!letterOrDigit)
+            return false;
+    }
+    return true;
+}
+
+int removeStaleSaveTemps(long long now)
+{
+    DIR *folder = ::opendir(".");
+    if (!folder)
+        return 0;
+    int removed = 0;
+    const int folderFd = ::dirfd(folder);
+    while (const dirent *entry = ::readdir(folder)) {
+        if (!tempNameOfOurs(entry->d_name))
+            continue;
+        struct stat info;
+        if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        if (now - (long long)info.st_mtime > staleTempSeconds && ::unlinkat(folderFd, entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(folder);
+    return removed;
+}
+
+int removeStaleSaveTemps()
+{
+    return removeStaleSaveTemps((long long)std::time(nullptr));
 }

@@ -21,8 +21,17 @@ struct ShellState;
 
 constexpr const char *saveFileName = "heroData.txt";
 // Temporary files are "heroData.txt.XXXXXX", XXXXXX random; one left by a
-// killed game is never read.
+// killed game is never read, and removed at the next start once stale.
 constexpr const char *saveTempPrefix = "heroData.txt.";
+constexpr int staleTempSeconds = 60; // a save takes milliseconds; older is a killed one
+
+// Removes from the working folder the regular files named exactly
+// "heroData.txt." and six characters of mkostemp's alphabet (letters, digits)
+// last changed more than staleTempSeconds before `now` (seconds since the
+// epoch). Nothing else is touched: no other name, folder, link or young file.
+// Returns how many were removed.
+int removeStaleSaveTemps(long long now);
+int removeStaleSaveTemps(); // at the clock's time
 
 // The file operations a save makes. The game uses the system's; a test passes
 // its own to make one step fail as a broken disk would.
@@ -47,17 +56,19 @@ void importStats(int32_t level, int32_t life, int32_t maxLife, int32_t magic, in
 
 struct SaveResult {
     bool saved = false;
-    int error = 0; // errno of the step that failed; 0 when saved
+    bool readOnly = false; // the player made the save read-only; error is EACCES
+    int error = 0;         // errno of the step that failed; 0 when saved
 };
 
 // Writes the save; on failure the old file is untouched and no temporary
-// file is left.
+// file is left. A save without write permission for its owner is the
+// player's choice to keep it: it is refused, never replaced.
 SaveResult saveGame(ShellState &state, SaveFiles &files);
 
 // What a player reads when a save failed: "Could not save: the disk is full".
-const char *saveFailureText(int error);
+const char *saveFailureText(const SaveResult &result);
 
-enum class ResumeResult { resumed, noFile, unreadable, damaged };
+enum class ResumeResult { resumed, noFile, unreadable, notAFile, damaged };
 // F2 on the title. On success play starts from the saved values; otherwise a
 // message the player answers says why and nothing changes.
 ResumeResult resumeGame(ShellState &state, SaveFiles &files);

@@ -1,16 +1,9 @@
-// sheet.cpp - picture loading and sheet cutting.
+// sheet.cpp - sheet cutting.
 
 #include "sprites/sheet.h"
 
 #include "core/failure.h"
-
-BITMAP *loadPicture(const char *fileName)
-{
-    BITMAP *picture = load_bitmap(fileName, nullptr);
-    if (!picture)
-        failDataFile(fileName, "cannot be loaded as a picture");
-    return picture;
-}
+#include "sprites/data_check.h"
 
 BITMAP *cutCell(BITMAP *sheet, int32_t cellW, int32_t cellH, int32_t originX, int32_t originY,
                 int32_t columns, int32_t index)
@@ -27,7 +20,7 @@ BITMAP *cutCell(BITMAP *sheet, int32_t cellW, int32_t cellH, int32_t originX, in
 void cutSheet(const char *fileName, int32_t cellW, int32_t cellH, int32_t columns, int32_t cells,
               BITMAP **table)
 {
-    BITMAP *sheet = loadPicture(fileName);
+    BITMAP *sheet = loadCheckedPicture(fileName);
     for (int32_t i = 0; i < cells; ++i)
         table[i] = cutCell(sheet, cellW, cellH, 0, 0, columns, i);
     destroy_bitmap(sheet);

@@ -1,4 +1,4 @@
-// sheet.h - loading pictures and cutting sprite sheets into cell bitmaps.
+// sheet.h - cutting sprite sheets into cell bitmaps.
 //
 // A sheet is a grid of equal cells laid out row by row from an origin; cell
 // `index` lies in column index % columns and row index / columns. Animation
@@ -9,18 +9,13 @@
 #include <allegro.h>
 #include <cstdint>
 
-// Loads a picture from the working directory. A picture that cannot be read
-// ends the game with exit code -1 and a message naming the file, instead of
-// letting a null bitmap be drawn later.
-BITMAP *loadPicture(const char *fileName);
-
 // Copies cell `index` of `sheet` into a new cellW x cellH bitmap (plain blit: the
 // magenta mask colour is kept for masked drawing).
 BITMAP *cutCell(BITMAP *sheet, int32_t cellW, int32_t cellH, int32_t originX, int32_t originY,
                 int32_t columns, int32_t index);
 
-// Loads `fileName`, cuts rows x columns cells of cellW x cellH from (0, 0) into
-// table[row * columns + column] (a [facing][frame] table seen flat), and
-// destroys the sheet.
+// Loads `fileName` through the data gate (sprites/data_check.h), cuts rows x
+// columns cells of cellW x cellH from (0, 0) into table[row * columns + column]
+// (a [facing][frame] table seen flat), and destroys the sheet.
 void cutSheet(const char *fileName, int32_t cellW, int32_t cellH, int32_t columns, int32_t cells,
               BITMAP **table);

@@ -2,13 +2,13 @@
 
 #include "state/shell_state.h"
 
-#include "sprites/sheet.h"
+#include "sprites/data_check.h"
 
 void replaceBackdrop(ShellState &state, const char *fileName)
 {
     if (state.backdrop)
         destroy_bitmap(state.backdrop);
-    state.backdrop = loadPicture(fileName);
+    state.backdrop = loadCheckedPicture(fileName);
     state.backdropName = fileName;
 }
 

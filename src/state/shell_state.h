@@ -33,6 +33,7 @@ struct ShellState {
     bool enterReleased = true;          // ENTER went up since the last title stage change
     bool f2Released = true;             // F2 went up since the last resume attempt
     bool saveFailureTold = false;       // this F1 press already told of a failed save
+    bool saveAsked = false;             // F1 was down during a swing: save when it ends
     int32_t noticeTicks = 0;            // ticks the save notice still shows
     const char *noticeText = nullptr;   // the save notice, "Could not save: ..."
 };

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "data_readers.h"
-#include "game/data_check.h"
+#include "sprites/data_check.h"
 
 TEST(GeneratedData, PassesTheGamesOwnCheck)
 {

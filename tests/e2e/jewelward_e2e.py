@@ -421,7 +421,9 @@ class Session:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     # -- the game
-    def start_game(self, display=None, wait_title=True):
+    def start_game(self, display=None, wait_title=True, stderr="file"):
+        """stderr: "file" (kept for output()), "closed" (started as `game 2>&-`)
+        or "broken pipe" (a pipe whose reader has already gone)."""
         check(self.game_proc is None, "a game is already running")
         self.runs += 1
         env = dict(os.environ, HOME=self.home, DISPLAY=display or self.display)
@@ -429,7 +431,18 @@ class Session:
         self.game_out = os.path.join(self.tmp, "game-%d.out" % self.runs)
         self.game_err = os.path.join(self.tmp, "game-%d.err" % self.runs)
         with open(self.game_out, "w") as out, open(self.game_err, "w") as err:
-            self.game_proc = subprocess.Popen([self.game], cwd=self.run_dir, env=env, stdout=out, stderr=err)
+            if stderr == "closed":
+                self.game_proc = subprocess.Popen(["/bin/sh", "-c", 'exec "$0" 2>&-', self.game],
+                                                  cwd=self.run_dir, env=env, stdout=out)
+            elif stderr == "broken pipe":
+                reader, writer = os.pipe()
+                os.close(reader)
+                self.game_proc = subprocess.Popen([self.game], cwd=self.run_dir, env=env, stdout=out,
+                                                  stderr=writer)
+                os.close(writer)
+            else:
+                self.game_proc = subprocess.Popen([self.game], cwd=self.run_dir, env=env, stdout=out,
+                                                  stderr=err)
         if wait_title:
             self.wait_screen("title", lambda s: diff_fraction(s, self.picture("Main Menu.bmp")) < 0.01, 10)
             self.focus()
@@ -898,8 +911,9 @@ def scenario_resume_without_save(s):
 
 
 def scenario_resume_damaged(s):
-    """A damaged save, then a pipe at the save's name: each is refused in the
-    game's own box, answered by ESC and by space, without quitting or hanging."""
+    """A damaged save, then a pipe at the save's name (called no file): each is
+    refused in the game's own box, answered by ESC and by space, without
+    quitting or hanging."""
     run_dir = s.data_copy()
     save = os.path.join(run_dir, "heroData.txt")
     with open(save, "w") as f:
@@ -910,7 +924,7 @@ def scenario_resume_damaged(s):
     answer_message(s, damaged, "Escape")
     os.remove(save)
     os.mkfifo(save)
-    answer_message(s, damaged, "space")
+    answer_message(s, '"heroData.txt" is not a file', "space")
     s.press("Escape")
     check(s.wait_exit(10) == 1, "ESC on the title after the boxes did not end with 1")
 
@@ -985,6 +999,106 @@ def scenario_save_fails(s):
     check(os.path.islink(os.path.join(run_dir, "heroData.txt.new")), "the planted link was removed")
     s.press("Escape")
     check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+def scenario_save_during_swing(s):
+    """F1 while the sword swings (92 ticks in which keys wait): a tap 0.2 s
+    after ENTER, then F1 held 0.5 s, then F1 held past the swing's end. Each
+    time nothing is saved during the swing, and the whole save is there once
+    it ends."""
+    run_dir = s.data_copy()
+    s.start_x()
+    s.start_game()
+    enter_game(s)
+    time.sleep(1.2)  # the ENTER that started play may have started a swing: let it end
+    save = os.path.join(run_dir, "heroData.txt")
+    for label, f1_seconds in (("a tap", 0.1), ("held 0.5 s", 0.5), ("held past the swing", 1.5)):
+        check(not os.path.exists(save), "%s: a save is there before F1" % label)
+        pressed = time.time()
+        s.press("Return", hold=0.08)
+        time.sleep(max(0.0, pressed + 0.2 - time.time()))
+        s.xdo("keydown", "F1")
+        time.sleep(min(f1_seconds, 0.5))
+        if time.time() - pressed < 0.75:  # still within the swing, with room to spare
+            check(not os.path.exists(save), "%s: F1 saved during the swing" % label)
+        time.sleep(max(0.0, f1_seconds - 0.5))
+        s.xdo("keyup", "F1")
+        saved = wait_save(run_dir, lambda text: True, timeout=3)
+        check(saved == NEW_GAME_SAVE, "%s: F1 during a swing left the save %r, expected the 15 lines %r"
+              % (label, saved, NEW_GAME_SAVE))
+        time.sleep(0.3)
+        os.remove(save)
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+def box_then_title(s, answer):
+    """F2 with no save: the game's own box; `answer` is a key name or
+    "click" (a zero-length click on OK); the title comes back."""
+    title = s.picture("Main Menu.bmp")
+    s.press("F2")
+    s.wait_screen("box", lambda shot: diff_fraction(shot, title, box=BOX_AREA) > 0.3
+                  and diff_fraction(shot, title, excludes=(BOX_BAND,)) < 0.01, 5)
+    if answer == "click":
+        s.xdo("mousemove", str(OK_BUTTON_CENTRE[0]), str(OK_BUTTON_CENTRE[1]))
+        time.sleep(0.1)
+        s.xdo("click", "1")
+    else:
+        s.press(answer)
+    s.wait_screen("title-again", lambda shot: diff_fraction(shot, title) < 0.01, 3)
+
+
+def scenario_quick_click(s):
+    """A click on OK with no time between press and release (`xdotool click
+    1`) closes the box, ten times out of ten."""
+    s.data_copy()
+    s.start_x()
+    s.start_game()
+    for _ in range(10):
+        box_then_title(s, "click")
+    s.press("Escape")
+    check(s.wait_exit(10) == 1, "ESC on the title did not end with 1")
+
+
+def scenario_stderr_closed(s):
+    """Started with standard error closed (`2>&-`): the title comes, F2's box
+    is answered by a real ENTER, ESC ends with 1. The start also removed a
+    temporary save of a killed game older than a minute, and only that."""
+    run_dir = s.data_copy()
+    stale, young, other = "heroData.txt.k1LLed", "heroData.txt.n0wNow", "heroData.txt.1.old"
+    for name in (stale, young, other):
+        with open(os.path.join(run_dir, name), "w") as f:
+            f.write("0\n")
+    two_minutes_ago = time.time() - 120
+    for name in (stale, other):
+        os.utime(os.path.join(run_dir, name), (two_minutes_ago, two_minutes_ago))
+    s.start_x()
+    s.start_game(stderr="closed")
+    box_then_title(s, "Return")
+    s.press("Escape")
+    check(s.wait_exit(10) == 1, "ESC on the title did not end with 1")
+    left = sorted(n for n in os.listdir(run_dir) if n.startswith("heroData.txt"))
+    check(left == sorted([young, other]), "after the start the temporary saves are %r, expected %r"
+          % (left, sorted([young, other])))
+
+
+def scenario_stderr_broken_pipe(s):
+    """Standard error on a pipe whose reader has gone: F2 with no save and a
+    failed F1 (a folder at "heroData.txt") leave the game running; ESC then
+    ends it with 0."""
+    run_dir = s.data_copy()
+    s.start_x()
+    s.start_game(stderr="broken pipe")
+    box_then_title(s, "Return")
+    os.mkdir(os.path.join(run_dir, "heroData.txt"))
+    enter_game(s)
+    world = s.picture("worldMap.bmp")
+    s.press("F1")
+    s.wait_screen("notice", lambda shot: diff_fraction(shot, world, box=NOTICE_BOX) > 0.5, 3)
+    time.sleep(0.5)
+    check(s.game_proc.poll() is None, "the game ended (code %s) after a failed save" % s.game_proc.returncode)
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play after a failed save did not end with 0")
 
 
 def scenario_east_music(s):
@@ -1091,6 +1205,10 @@ def scenario_game_over(s):
 
 
 SCENARIOS = {
+    "save_during_swing": scenario_save_during_swing,
+    "quick_click": scenario_quick_click,
+    "stderr_closed": scenario_stderr_closed,
+    "stderr_broken_pipe": scenario_stderr_broken_pipe,
     "title_story": scenario_title_story,
     "no_display": scenario_no_display,
     "walk": scenario_walk,

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """The source folders form layers, top-down:
 
-    game     entry, start-up, data check, title, main loop, hero control, pacing
+    game     entry, start-up, title, main loop, hero control, pacing
     persist  the save file
     combat   hero statistics and HUD, the swing, contact, jewels, the two ends
     actors   the roster, wandering, drawing
     state    ShellState, the values main owns for the whole run
-    sprites  picture loading, sheet cutting, Character
+    sprites  the data gate (checks and loads), sheet cutting, Character
     world    the walk grids and their probes
     core     failures, the player's message box, music calls, the quit request
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "fault_files.h"
-#include "game/data_check.h"
 #include "robust_support.h"
+#include "sprites/data_check.h"
 
 namespace
 {

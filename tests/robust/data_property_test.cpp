@@ -1,10 +1,10 @@
-// data_property_test.cpp - the start-up check is the one gate for data: every
+// data_property_test.cpp - the data check is the one gate for data: every
 // data file is re-encoded in other layouts and mutated many ways (header
 // fields, sizes, compression, bit depths, rates, chunks, truncations, tails),
-// and whenever the check admits a version the library loads it, with the
-// pixels or samples the file holds, and drawing it as the game does or a few
-// seconds of the library's own mixer over it run clean (in the sanitizer
-// build, under ASan and UBSan). Known-good layouts must be admitted and known
+// and whenever the check admits a version the gate's load (the library reading
+// the checked file) loads it, with the pixels or samples the file holds, and
+// drawing it as the game does or a few seconds of the library's own mixer over
+// it run clean (in the sanitizer build, under ASan and UBSan). Known-good layouts must be admitted and known
 // faults refused, so a check that refused everything would fail here too.
 
 #include <gtest/gtest.h>
@@ -21,8 +21,8 @@
 
 #include "core/music.h"
 #include "fault_files.h"
-#include "game/data_check.h"
 #include "robust_support.h"
+#include "sprites/data_check.h"
 
 namespace
 {
@@ -385,12 +385,15 @@ void headerSize(const std::string &bytes, int &w, int &h)
     h = int32_t(get32(bytes, 22));
 }
 
-// Loads and draws an admitted picture; returns what went wrong, or "".
-std::string pictureWorks(const std::string &path, const Version &v, const Picture &source, BITMAP *canvas)
+// Loads an admitted picture through the game's gate and draws it; returns
+// what went wrong, or "".
+std::string pictureWorks(const std::string &folder, const DataFileRule &rule, const Version &v,
+                         const Picture &source, BITMAP *canvas)
 {
-    BITMAP *picture = load_bitmap(path.c_str(), nullptr);
+    LoadProblem refusal;
+    BITMAP *picture = loadDataPicture(folder, rule, refusal);
     if (!picture)
-        return "the library cannot load it";
+        return "the gate cannot load it: " + refusal.text;
     int w, h;
     headerSize(v.bytes, w, h);
     std::string problem;
@@ -428,12 +431,14 @@ std::string pictureWorks(const std::string &path, const Version &v, const Pictur
     return problem;
 }
 
-// Loads and mixes an admitted track; returns what went wrong, or "".
-std::string musicWorks(const std::string &path, const Version &v)
+// Loads an admitted track through the game's gate and mixes it; returns
+// what went wrong, or "".
+std::string musicWorks(const std::string &folder, const DataFileRule &rule, const Version &v)
 {
-    SAMPLE *track = load_wav(path.c_str());
+    LoadProblem refusal;
+    SAMPLE *track = loadDataMusic(folder, rule, refusal);
     if (!track)
-        return "the library cannot load it";
+        return "the gate cannot load it: " + refusal.text;
     std::string problem;
     if (!v.sound.empty()) {
         const size_t bytes = size_t(track->len) * (track->stereo ? 2 : 1) * size_t(track->bits / 8);
@@ -516,7 +521,9 @@ TEST(DataProperty, WhatTheCheckAdmitsLoadsAndPlays)
                 continue;
             }
             ++admitted;
-            EXPECT_EQ(rule.music ? musicWorks(path, v) : pictureWorks(path, v, picture, canvas), "");
+            EXPECT_EQ(rule.music ? musicWorks(folder.path(), rule, v)
+                                 : pictureWorks(folder.path(), rule, v, picture, canvas),
+                      "");
         }
         writeWholeFile(path, good);
     }

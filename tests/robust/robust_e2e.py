@@ -18,6 +18,15 @@
       error and in the box, read only headers (its read count stays small),
       and end with 255 once a real ENTER closes the box.
 
+  robust_e2e.py changed_after_check GAME DATA_DIR SHIM
+      Data files changed after the start-up check (replaced while the title
+      is up, then the ENTER that loads them; renamed over right after the
+      check by SHIM, the test library change_shim; cut in half by SHIM while
+      loading; a good world with no memory left to load it): each time the
+      game's own box shows the message, line by line, over the picture it
+      stood at, standard error names the file and what is wrong, and a real
+      ENTER ends the game with 255 - never a hang, a signal or garbage drawn.
+
   robust_e2e.py kill_during_save GAME DATA_DIR SAVE_CHECK [KILLS]
       The game resumes a save, F1 goes down in play, and the game is killed
       with SIGKILL 0..300 ms later, KILLS times (50). After each kill
@@ -25,7 +34,7 @@
       new save whole, and SAVE_CHECK (the game's own parser) accepts it.
 
 Only the Python standard library; the tools called are Xvfb, xdpyinfo,
-xdotool and import (ImageMagick).
+xdotool, import (ImageMagick) and prlimit (util-linux).
 """
 import os
 import random
@@ -109,12 +118,12 @@ def differing(screen, picture, picture_w, step=97):
     return bad / samples
 
 
-def start_game(game, run_dir, display, tmp, tag):
+def start_game(game, run_dir, display, tmp, tag, extra_env=None):
     home = os.path.join(tmp, "home")
     os.makedirs(home, exist_ok=True)
     with open(os.path.join(home, ".asoundrc"), "w") as f:
         f.write("pcm.!default { type null }\n")
-    env = dict(os.environ, HOME=home, DISPLAY=display.name)
+    env = dict(os.environ, HOME=home, DISPLAY=display.name, **(extra_env or {}))
     env.pop("XAUTHORITY", None)
     out = open(os.path.join(tmp, "game-%s.out" % tag), "w")
     err = open(os.path.join(tmp, "game-%s.err" % tag), "w")
@@ -405,6 +414,245 @@ def scenario_bad_data(game, data_dir, tmp):
     check(not failures, "\n".join(failures))
 
 
+# ---------------------------------------------------------------- files changed after the check
+
+BOX_INK = (244, 238, 220)  # the text and button outline of the game's message box
+BOX_CHARS, BOX_SCALE, BOX_LINE, BOX_PAD, BUTTON_W, BUTTON_H = 34, 2, 22, 24, 112, 36
+
+
+def wrap_message(text, width=BOX_CHARS, max_lines=12):
+    """The lines the game's box splits `text` into: at spaces and newlines,
+    a word longer than a line cut."""
+    lines, line = [], ""
+    for piece in text.replace("\n", " \n ").split(" "):
+        if piece == "\n":
+            lines.append(line)
+            line = ""
+            continue
+        word = piece
+        while word:
+            room = width - len(line) - (1 if line else 0)
+            if len(word) <= room or (not line and room > 0):
+                take = min(len(word), room)
+                line = (line + " " if line else "") + word[:take]
+                word = word[take:]
+                if word:
+                    lines.append(line)
+                    line = ""
+            else:
+                lines.append(line)
+                line = ""
+    if line:
+        lines.append(line)
+    return lines[:max_lines]
+
+
+def ink_rows(screen, rect):
+    """(top, bottom, left, right) of each run of rows inside rect holding the box's ink."""
+    runs, current = [], None
+    for y in range(rect[1], rect[3]):
+        xs = [x for x in range(rect[0], rect[2])
+              if all(abs(screen[(y * 640 + x) * 3 + k] - BOX_INK[k]) <= 6 for k in range(3))]
+        if xs and current:
+            current = (current[0], y, min(current[2], xs[0]), max(current[3], xs[-1]))
+        elif xs:
+            current = (y, y, xs[0], xs[-1])
+        elif current:
+            runs.append(current)
+            current = None
+    if current:
+        runs.append(current)
+    return runs
+
+
+def box_problems(screen, lines):
+    """What is wrong with the game's box on `screen` showing `lines`: a row of
+    ink per line, each as wide as its text and centred, then the OK button."""
+    runs = ink_rows(screen, box_rect(lines))
+    if len(runs) != len(lines) + 1:
+        return ["%d rows of text and button on the screen, expected %d" % (len(runs), len(lines) + 1)]
+    problems = []
+    for (top, bottom, left, right), line in zip(runs, lines):
+        width = len(line) * 8 * BOX_SCALE
+        if not (width - 20 <= right - left + 1 <= width) or abs((left + right) / 2 - 320) > 10 \
+                or bottom - top + 1 > 8 * BOX_SCALE:
+            problems.append("the line %r is drawn over x %d..%d, y %d..%d" % (line, left, right, top, bottom))
+    top, bottom, left, right = runs[-1]
+    if (bottom - top + 1, right - left + 1) != (BUTTON_H + 4, BUTTON_W + 4):
+        problems.append("no OK button under the text (%d x %d)" % (right - left + 1, bottom - top + 1))
+    return problems
+
+
+def box_rect(lines):
+    """(left, top, right, bottom) the box and its shadow cover."""
+    w = max(max(len(l) for l in lines) * 8 * BOX_SCALE, BUTTON_W) + 2 * BOX_PAD
+    h = len(lines) * BOX_LINE + BUTTON_H + 3 * BOX_PAD
+    left, top = (640 - w) // 2, (480 - h) // 2
+    return left, top, left + w + 6, top + h + 6
+
+
+def differing_outside(screen, picture, picture_w, rect):
+    """The fraction of screen pixels outside rect unlike the picture (None: black)."""
+    samples = bad = 0
+    for i in range(0, 640 * 480, 7):
+        x, y = i % 640, i // 640
+        if rect[0] <= x < rect[2] and rect[1] <= y < rect[3]:
+            continue
+        a = screen[i * 3: i * 3 + 3]
+        b = picture[(y * picture_w + x) * 3: (y * picture_w + x) * 3 + 3] if picture else b"\0\0\0"
+        samples += 1
+        bad += any(abs(a[k] - b[k]) > 8 for k in range(3))
+    return bad / samples
+
+
+def half(good):
+    return good[:len(good) // 2]
+
+
+def relabel_16_bit(good):
+    return good[:28] + struct.pack("<H", 16) + good[30:]
+
+
+def rate_768_khz(good):
+    return good[:24] + struct.pack("<II", 768000, 768000 * 4) + good[32:]
+
+
+# File, change, when it happens, ENTER presses after it, the new bytes from
+# the good ones, and how the message's line about the file begins. "title":
+# replaced while the title is up; "check": the shim renames the new file over
+# it right after the start-up check opened it; "cut": the shim cuts it to half
+# in place while it is being loaded; "memory": the file stays good, but the
+# game may take only 16 MiB more address space once the title is up.
+CHANGES = [
+    ("worldMap.bmp", "a valid 640 x 480 BMP", "title", 4, lambda g: bmp(640, 480),
+     '"worldMap.bmp" is 640 x 480 pixels but must be 3200 x 3200'),
+    ("worldMap.bmp", "a valid 90 x 100 BMP", "title", 4, lambda g: bmp(90, 100),
+     '"worldMap.bmp" is 90 x 100 pixels but must be 3200 x 3200'),
+    ("worldMap.bmp", "cut in half", "title", 4, half, '"worldMap.bmp" is cut short'),
+    ("worldMap.bmp", "cut in half while it loads", "cut", 4, None,
+     '"worldMap.bmp" changed while it was being loaded (30720054 bytes, then 15360027)'),
+    ("bitmap1.bmp", "cut short by a row", "title", 1, lambda g: g[:-640 * 3], '"bitmap1.bmp" is cut short'),
+    ("Main Menu.bmp", "relabelled 16-bit", "check", 0, relabel_16_bit, '"Main Menu.bmp" is a 16-bit BMP'),
+    ("Avatar.bmp", "a 1 x 1 picture", "title", 4, lambda g: bmp(1, 1),
+     '"Avatar.bmp" is 1 x 1 pixels but must be at least 768 x 768'),
+    ("BGM_00009.wav", "at 768,000 Hz", "check", 0, rate_768_khz, '"BGM_00009.wav" plays at 768000 Hz'),
+    ("worldMap.bmp", "good, with no memory to load it", "memory", 4, None,
+     'Jewelward ran out of memory while loading "worldMap.bmp" (the file itself is good)'),
+]
+PAGES = ["Main Menu.bmp", "bitmap1.bmp", "bitmap2.bmp", "bitmap3.bmp"]
+
+
+def wait_picture(display, proc, picture, w, label, timeout=10):
+    deadline = time.time() + timeout
+    while differing(display.screen(), picture, w) > 0.01:
+        check(proc.poll() is None, "%s: the game ended with %s" % (label, proc.returncode))
+        check(time.time() < deadline, "%s: not on the screen within %d s" % (label, timeout))
+        time.sleep(0.05)
+
+
+def run_changed(game, data_dir, run_dir, shim, display, tmp, case):
+    """One change; returns the problems seen."""
+    name, what, when, presses, make, expected = case
+    path = os.path.join(run_dir, name)
+    with open(path, "rb") as f:
+        good = f.read()
+    env = {}
+    if when == "check":
+        with open(os.path.join(run_dir, ".swap"), "wb") as f:
+            f.write(make(good))
+        env = {"LD_PRELOAD": shim, "CHANGE_SHIM_FILE": name, "CHANGE_SHIM_SWAP": os.path.join(run_dir, ".swap")}
+    elif when == "cut":
+        env = {"LD_PRELOAD": shim, "CHANGE_SHIM_FILE": name, "CHANGE_SHIM_CUT": "1"}
+    proc = start_game(game, run_dir, display, tmp, "changed", env)
+    problems = []
+    try:
+        shown = None  # the picture the box must stand over
+        if when != "check":
+            shown = bmp_rgb(os.path.join(data_dir, PAGES[0]))
+            wait_picture(display, proc, shown[0], shown[1], "the title")
+            display.xdo("mousemove", "639", "479")  # the box's pointer away from its text
+            if when == "title":
+                with open(path + ".new", "wb") as f:
+                    f.write(make(good))
+                os.replace(path + ".new", path)
+            elif when == "memory":
+                with open("/proc/%d/status" % proc.pid) as f:
+                    size = int(next(l for l in f if l.startswith("VmSize:")).split()[1]) * 1024
+                subprocess.run(["prlimit", "--pid", str(proc.pid), "--as=%d" % (size + (16 << 20))], check=True)
+            for page in range(1, presses + 1):
+                display.xdo("keydown", "Return")
+                time.sleep(0.1)
+                display.xdo("keyup", "Return")
+                if page < presses:
+                    shown = bmp_rgb(os.path.join(data_dir, PAGES[page]))
+                    wait_picture(display, proc, shown[0], shown[1], PAGES[page])
+        # The box, once the game has told standard error what it shows.
+        deadline = time.time() + 10
+        lines = None
+        while lines is None or box_problems(display.screen(), lines):
+            check(proc.poll() is None, "the game ended with %s before its message was answered" % proc.returncode)
+            if time.time() > deadline:
+                problems.append("no box showing the message within 10 s" if lines is None else
+                                "; ".join(box_problems(display.screen(), lines)))
+                return problems
+            with open(os.path.join(tmp, "game-changed.err"), errors="replace") as f:
+                err = f.read().splitlines()
+            told = [l for l in err if l.startswith("Jewelward ")]
+            if told:
+                first = err.index(told[-1])
+                message = "\n".join(err[first:first + 2]) if told[-1].endswith("unusable.") else told[-1]
+                lines = wrap_message(message)
+            time.sleep(0.1)
+        screen = display.screen()
+        off = differing_outside(screen, shown[0] if shown else None, shown[1] if shown else 640, box_rect(lines))
+        if off > 0.01:
+            problems.append("%.1f %% of the screen around the box is not the picture before it" % (100 * off))
+        print("%-14s %-32s box of %d lines, %.1f %% around it changed: %s" % (name, what, len(lines), 100 * off,
+                                                                                 " / ".join(lines)))
+        keep = os.environ.get("JEWELWARD_E2E_KEEP")  # a folder for the screenshots of the boxes
+        if keep:
+            os.makedirs(keep, exist_ok=True)
+            subprocess.run(["convert", "-size", "640x480", "-depth", "8", "rgb:-",
+                            os.path.join(keep, "%s-%s.png" % (name.replace(" ", "_"), when))], input=screen)
+        if expected not in "\n".join(err):
+            problems.append("standard error does not hold %r: %r" % (expected, err[-3:]))
+        time.sleep(0.3)
+        check(proc.poll() is None, "the game ended before its message was answered")
+        display.xdo("keydown", "Return")
+        time.sleep(0.1)
+        display.xdo("keyup", "Return")
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            problems.append("a real ENTER on the box did not end the game")
+            return problems
+        if proc.returncode != 255:
+            problems.append("exit %s, expected 255" % proc.returncode)
+        proc = None
+    finally:
+        if proc is not None:
+            kill_with_children(proc)
+        shutil.copy2(os.path.join(data_dir, name), path)
+    return problems
+
+
+def scenario_changed_after_check(game, data_dir, shim, tmp):
+    run_dir = os.path.join(tmp, "run")
+    shutil.copytree(data_dir, run_dir, ignore=shutil.ignore_patterns(".stamp", "heroData.txt*"))
+    display = Display(tmp)
+    failures = []
+    try:
+        for case in CHANGES:
+            try:
+                problems = run_changed(game, data_dir, run_dir, shim, display, tmp, case)
+            except Failure as failure:
+                problems = [str(failure)]
+            failures += ["%s, %s: %s" % (case[0], case[1], p) for p in problems]
+    finally:
+        display.close()
+    check(not failures, "\n".join(failures))
+
+
 # ---------------------------------------------------------------- killed while saving
 
 def scenario_kill_during_save(game, data_dir, save_check, kills, tmp):
@@ -475,6 +723,8 @@ def main(argv):
             scenario_data_fault(argv[2], argv[3], argv[4], argv[5], tmp)
         elif argv[1] == "bad_data" and len(argv) == 4:
             scenario_bad_data(argv[2], argv[3], tmp)
+        elif argv[1] == "changed_after_check" and len(argv) == 5:
+            scenario_changed_after_check(argv[2], argv[3], argv[4], tmp)
         elif argv[1] == "kill_during_save" and len(argv) in (5, 6):
             kills = int(argv[5]) if len(argv) == 6 else 50
             scenario_kill_during_save(argv[2], argv[3], argv[4], kills, tmp)

@@ -200,6 +200,57 @@ TEST_F(RosterTest, PlacementDrawsXThenYUntilTheTopLeftCellIsFree)
     }
 }
 
+// Worlds the placement range does not fit: no room at all, room only where
+// every enemy cell is blocked, room partly off the grid. Each placement ends;
+// the actor stands on a free cell in range whenever one exists, else at (1, 1).
+TEST_F(RosterTest, PlacementEndsOnAnyWorldSize)
+{
+    struct Case {
+        int32_t worldWidth, worldHeight, width, height;
+    } cases[] = {
+        {90, 100, 90, 100},   // the world no bigger than a lizard: an empty range
+        {90, 100, 96, 96},    // smaller than an ogre: a negative range
+        {640, 480, 90, 100},  // the title's size
+        {100, 3200, 90, 100}, // ten pixels of room: the first column of cells only
+        {1, 1, 1, 1},         // a one-pixel world
+        {8192, 8192, 96, 96}, // most candidates off the grid
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.worldWidth) + " x " + std::to_string(c.worldHeight));
+        const int32_t rangeX = c.worldWidth - c.width, rangeY = c.worldHeight - c.height;
+        // A free enemy cell that some x in [1, rangeX] and y in [1, rangeY] reach.
+        bool roomExists = false;
+        for (int32_t row = 0; row < gridRows; ++row)
+            for (int32_t column = 0; column < gridColumns; ++column)
+                roomExists = roomExists || (column * cellSize <= rangeX && (column + 1) * cellSize > 1 &&
+                                            row * cellSize <= rangeY && (row + 1) * cellSize > 1 &&
+                                            cellFree(enemyGrid, row, column));
+        for (unsigned seed : {1u, 99u}) {
+            std::srand(seed);
+            Character a;
+            a.width = c.width;
+            a.height = c.height;
+            placeAtRandom(a, c.worldHeight, c.worldWidth);
+            if (roomExists) {
+                EXPECT_TRUE(placementFree(a.x, a.y));
+                EXPECT_GE(a.x, 1);
+                EXPECT_LE(a.x, rangeX);
+                EXPECT_GE(a.y, 1);
+                EXPECT_LE(a.y, rangeY);
+            } else {
+                EXPECT_EQ(a.x, 1);
+                EXPECT_EQ(a.y, 1);
+            }
+        }
+    }
+    // The whole set-up on the two worlds that once hung and divided by zero.
+    setUpEnemies(480, 640);
+    releaseCast();
+    setUpEnemies(100, 90);
+    EXPECT_EQ(lizards[0].x, 1);
+    EXPECT_EQ(ogres[34].y, 1);
+}
+
 // --- wandering -------------------------------------------------------------
 
 namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ctime>
+#include <fcntl.h>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
@@ -269,7 +271,7 @@ TEST_F(SaveTest, AFailedSaveLeavesThePreviousFileIntactAndSaysWhy)
         const SaveResult result = saveGame(state, saves);
         EXPECT_FALSE(result.saved);
         EXPECT_EQ(result.error, c.error);
-        EXPECT_STREQ(saveFailureText(result.error), c.told);
+        EXPECT_STREQ(saveFailureText(result), c.told);
         EXPECT_EQ(saved(), newGameFile);
         EXPECT_EQ(saveTempFilesIn(folder.path()), 0);
         saves.ops = &systemSaveFileOps;
@@ -288,7 +290,7 @@ TEST_F(SaveTest, AFolderInTheWayAndPlantedLinksAreNeverWrittenThrough)
     ASSERT_EQ(mkdir(folder.file(saveFileName).c_str(), 0700), 0);
     const SaveResult result = saveGame(state, saves);
     EXPECT_FALSE(result.saved);
-    EXPECT_STREQ(saveFailureText(result.error), "Could not save: a folder is in the way of \"heroData.txt\"");
+    EXPECT_STREQ(saveFailureText(result), "Could not save: a folder is in the way of \"heroData.txt\"");
     std::string text;
     ASSERT_TRUE(folder.read("precious.txt", text));
     EXPECT_EQ(text, "keep me\n");
@@ -333,11 +335,13 @@ TEST_F(SaveTest, ASaveThatCannotBeReadIsToldApartFromNone)
         {"none", [](const std::string &) {}, ResumeResult::noFile, "No saved Found"},
         {"a dangling link", [](const std::string &p) { ASSERT_EQ(symlink("gone.txt", p.c_str()), 0); },
          ResumeResult::noFile, "No saved Found"},
-        {"a pipe", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, ResumeResult::damaged,
-         "The saved game in \"heroData.txt\" is damaged and cannot be resumed."},
+        {"a pipe", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+         ResumeResult::notAFile, "\"heroData.txt\" is not a file"},
         {"a folder", [](const std::string &p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); },
-         ResumeResult::damaged, "The saved game in \"heroData.txt\" is damaged and cannot be resumed."},
+         ResumeResult::notAFile, "\"heroData.txt\" is not a file"},
         {"a device", [](const std::string &p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
+         ResumeResult::notAFile, "\"heroData.txt\" is not a file"},
+        {"a damaged file", [](const std::string &p) { ASSERT_EQ(symlink("Main Menu.bmp", p.c_str()), 0); },
          ResumeResult::damaged, "The saved game in \"heroData.txt\" is damaged and cannot be resumed."},
         {"a link loop", [](const std::string &p) { ASSERT_EQ(symlink(saveFileName, p.c_str()), 0); },
          ResumeResult::unreadable,
@@ -354,5 +358,147 @@ TEST_F(SaveTest, ASaveThatCannotBeReadIsToldApartFromNone)
         expectMusic({});
         if (rmdir(path.c_str()) != 0)
             unlink(path.c_str());
+    }
+}
+
+TEST_F(SaveTest, ASaveWithoutWritePermissionIsKeptAsItIs)
+{
+    struct Case {
+        mode_t mode;
+        bool refused;
+    } cases[] = {{0444, true}, {0400, true}, {0464, true}, {0644, false}, {0600, false}, {0200, false}};
+    const std::string path = folder.file(saveFileName);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        folder.write(saveFileName, "the player's own bytes\n");
+        ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+        struct stat before, after;
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        const SaveResult result = saveGame(state, saves);
+        EXPECT_EQ(result.saved, !c.refused);
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(saveTempFilesIn(folder.path()), 0);
+        if (c.refused) {
+            EXPECT_STREQ(saveFailureText(result), "Could not save: \"heroData.txt\" is read-only");
+            ASSERT_EQ(chmod(path.c_str(), 0600), 0); // to read it back as anyone
+            EXPECT_EQ(saved(), "the player's own bytes\n");
+            EXPECT_EQ(after.st_mode & 07777, c.mode);
+            EXPECT_EQ(after.st_ino, before.st_ino);
+        } else {
+            ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+            EXPECT_EQ(saved(), newGameFile);
+        }
+        unlink(path.c_str());
+    }
+    // In play: F1 tells it on the frame, and play goes on.
+    folder.write(saveFileName, "the player's own bytes\n");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    key[KEY_F1] = 1;
+    runTick();
+    key[KEY_F1] = 0;
+    ASSERT_NE(state.noticeText, nullptr);
+    EXPECT_STREQ(state.noticeText, "Could not save: \"heroData.txt\" is read-only");
+    EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 1);
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+}
+
+TEST_F(SaveTest, OnlyStaleTemporaryFilesOfOurOwnNamingAreRemoved)
+{
+    const long long now = std::time(nullptr);
+    enum Kind { file, folderEntry, link, fifo };
+    struct Case {
+        const char *name;
+        Kind kind;
+        int age; // seconds
+        bool removed;
+    } cases[] = {
+        {"heroData.txt.a1B2c3", file, 61, true},
+        {"heroData.txt.ZZZZZZ", file, 86400 * 400, true},
+        {"heroData.txt.q0q0q0", file, 60, false}, // a minute is not older than a minute
+        {"heroData.txt.Zz9876", file, 0, false},
+        {"heroData.txt.abc12", file, 3600, false},
+        {"heroData.txt.abc1234", file, 3600, false},
+        {"heroData.txt.ab-c_1", file, 3600, false},
+        {"heroData.txt.ab.c.1", file, 3600, false},
+        {"heroData.txt", file, 3600, false},
+        {"heroData.txt.", file, 3600, false},
+        {"xheroData.txt.abcdef", file, 3600, false},
+        {"heroData.txt.folder", folderEntry, 3600, false},
+        {"heroData.txt.link01", link, 3600, false},
+        {"heroData.txt.fifo01", fifo, 3600, false},
+    };
+    folder.write("target.txt", "kept\n");
+    for (const Case &c : cases) {
+        const std::string path = folder.file(c.name);
+        int made = 0;
+        switch (c.kind) {
+        case file: folder.write(c.name, "x"); break;
+        case folderEntry: made = mkdir(path.c_str(), 0700); break;
+        case link: made = symlink("target.txt", path.c_str()); break;
+        case fifo: made = mkfifo(path.c_str(), 0600); break;
+        }
+        ASSERT_EQ(made, 0) << c.name;
+        const timespec times[2] = {{time_t(now - c.age), 0}, {time_t(now - c.age), 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << c.name;
+    }
+    EXPECT_EQ(removeStaleSaveTemps(now), 2);
+    for (const Case &c : cases) {
+        struct stat info;
+        EXPECT_EQ(lstat(folder.file(c.name).c_str(), &info) != 0, c.removed) << c.name;
+    }
+    std::string text;
+    ASSERT_TRUE(folder.read("target.txt", text));
+    EXPECT_EQ(text, "kept\n");
+    EXPECT_EQ(removeStaleSaveTemps(now), 0);
+}
+
+TEST_F(SaveTest, F1DuringASwingSavesInTheFirstTickAfterIt)
+{
+    struct Case {
+        const char *name;
+        int f1From, f1Until; // swing ticks (1 = the tick after ENTER) F1 is down in; -1: to the end
+        bool folderInTheWay;
+        bool savesEveryTickAfter; // F1 still held once the swing is over
+    } cases[] = {
+        {"a tap", 20, 25, false, false},
+        {"a tap in the last swing tick", 91, 92, false, false},
+        {"held through the swing", 5, -1, false, true},
+        {"a tap when the save fails", 20, 25, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.file(saveFileName);
+        if (c.folderInTheWay) {
+            ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+        }
+        state.noticeTicks = 0;
+        key[KEY_ENTER] = 1;
+        runTick();
+        key[KEY_ENTER] = 0;
+        ASSERT_TRUE(state.hero.attacking);
+        int tick = 0;
+        while (state.hero.attacking) {
+            ++tick;
+            key[KEY_F1] = tick >= c.f1From && (c.f1Until < 0 || tick < c.f1Until);
+            runTick();
+            EXPECT_EQ(folder.exists(saveFileName), c.folderInTheWay) << tick;
+            EXPECT_EQ(state.noticeTicks, 0) << tick;
+        }
+        EXPECT_EQ(tick, 91);
+        key[KEY_F1] = c.f1Until < 0;
+        runTick(); // the first tick in which keys are handled again
+        if (c.folderInTheWay) {
+            EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 1);
+            EXPECT_STREQ(state.noticeText, "Could not save: a folder is in the way of \"heroData.txt\"");
+            ASSERT_EQ(rmdir(path.c_str()), 0);
+        } else {
+            EXPECT_EQ(saved(), newGameFile);
+            ASSERT_EQ(unlink(path.c_str()), 0);
+        }
+        EXPECT_FALSE(state.hero.attacking); // the save started nothing else
+        runTick();
+        EXPECT_EQ(folder.exists(saveFileName), c.savesEveryTickAfter);
+        key[KEY_F1] = 0;
+        unlink(path.c_str());
     }
 }

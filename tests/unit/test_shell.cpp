@@ -616,6 +616,29 @@ TEST_F(HeroControlTest, AViewPastThePictureEdgeKeepsThePreviousPixels)
     EXPECT_EQ(getpixel(dest, 600, 400), colour(9, 8, 7));
 }
 
+TEST_F(HeroControlTest, TheSaveNoticeNeverOutlivesItsTimeWherePixelsAreKept)
+{
+    place(1500, 1200, 3000, 1000); // the notice's right part lies past the picture's edge
+    const int old = colour(9, 8, 7);
+    clear_to_color(state.backBuffer, old);
+    state.noticeText = "Could not save: the disk is full";
+    state.noticeTicks = saveNoticeTicks;
+    const int panel = colour(40, 12, 12);
+    for (int t = 0; t < saveNoticeTicks; ++t) {
+        runTick();
+        ASSERT_EQ(getpixel(dest, 600, 430), panel) << t;           // shown on the copy
+        ASSERT_EQ(getpixel(dest, 100, 430), panel) << t;           // over the picture too
+        ASSERT_EQ(getpixel(state.backBuffer, 600, 430), old) << t; // but not kept in the frame
+    }
+    EXPECT_EQ(state.noticeTicks, 0);
+    runTick();
+    EXPECT_EQ(getpixel(dest, 600, 430), old);
+    EXPECT_EQ(getpixel(dest, 100, 430), getpixel(state.backdrop, 3100, 1430));
+    for (int y = 400; y < 460; y += 3)
+        for (int x = 0; x < 640; x += 7)
+            ASSERT_NE(getpixel(dest, x, y), panel) << x << "," << y;
+}
+
 TEST(MessageText, WrapsAtSpacesAndNewlinesAndCutsOnlyOverlongWords)
 {
     struct Case {

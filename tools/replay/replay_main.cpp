@@ -18,11 +18,11 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
-#include "game/data_check.h"
 #include "game/game_loop.h"
 #include "game/startup.h"
 #include "persist/save_file.h"
 #include "replay_script.h"
+#include "sprites/data_check.h"
 #include "summary.h"
 
 namespace

@@ -1,0 +1,709 @@
+// data_check.cpp - the data gate: header checks of the BMP and WAV files the
+// game loads, and loads that read the very file the check read. Each file is
+// opened without blocking (a FIFO cannot hang the game), refused unless it is
+// a regular file, and read only where its headers are: the checks mirror
+// what the library's loaders do with those bytes, so a file that passes loads
+// whole and plays safely.
+
+#include "sprites/data_check.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/failure.h"
+#include "world/walk_grids.h"
+
+const DataFileRule dataFileRules[] = {
+    {"Main Menu.bmp", false, 640, 480, false},
+    {"bitmap1.bmp", false, 640, 480, false},
+    {"bitmap2.bmp", false, 640, 480, false},
+    {"bitmap3.bmp", false, 640, 480, false},
+    {"worldMap.bmp", false, worldPixels, worldPixels, true},
+    {"gameover.bmp", false, worldPixels, worldPixels, true}, // shown wherever the camera stands
+    {"Victory.bmp", false, worldPixels, worldPixels, true},
+    {"Avatar.bmp", false, 8 * 96, 8 * 96, false},
+    {"avatar attacks.bmp", false, 13 * 96, 8 * 96, false},
+    {"Lizard.bmp", false, 8 * 90, 8 * 100, false},
+    {"ogre.bmp", false, 8 * 96, 8 * 96, false},
+    {"Bad guy.bmp", false, 8 * 96, 8 * 96, false},
+    {"Bad guy attack.bmp", false, 13 * 96, 8 * 96, false},
+    {"slash.bmp", false, 1, 1, false},
+    {"looking s0000.bmp", false, 1, 1, false},
+    {"villager1.bmp", false, 1, 1, false},
+    {"villager2.bmp", false, 1, 1, false},
+    {"villager3.bmp", false, 1, 1, false},
+    {"villager4.bmp", false, 1, 1, false},
+    {"jewel.bmp", false, 1, 1, false},
+    {"life_bar.bmp", false, 136, 14, false}, // frame 130 x 14 at (0, 0), pip 6 x 10 at (130, 2)
+    {"magic_bar.bmp", false, 136, 14, false},
+    {"BGM_00009.wav", true, 0, 0, false},
+    {"BGM_00012.wav", true, 0, 0, false},
+    {"BGM_00006.wav", true, 0, 0, false},
+    {"BGM_00001.wav", true, 0, 0, false},
+};
+const int dataFileRuleCount = int(sizeof dataFileRules / sizeof dataFileRules[0]);
+
+const DataFileRule *findDataFileRule(const char *name)
+{
+    for (int i = 0; i < dataFileRuleCount; ++i)
+        if (std::strcmp(dataFileRules[i].name, name) == 0)
+            return &dataFileRules[i];
+    return nullptr;
+}
+
+namespace
+{
+
+const int64_t bmpHeaderBytes = 14 + 40; // file header and the Windows 3 info header
+
+// How to get a good copy of a file back, wherever the game runs: from the
+// package or the zip it came in, or from a build of its data.
+const char restoreHint[] = "put the game's data files back (reinstall the game, or rebuild its data)";
+
+// --- The system calls, all in these few helpers ------------------------------
+
+enum class FileKind { regular, folder, fifo, device, socket, other };
+
+// What the gate keeps of a file: its kind, its size and its last change.
+struct FileStamp {
+    FileKind kind = FileKind::other;
+    int64_t size = 0;    // bytes
+    int64_t changed = 0; // last modification, nanoseconds since 1970
+};
+
+FileStamp stampOf(const struct stat &info)
+{
+    FileStamp stamp;
+    const mode_t mode = info.st_mode;
+    stamp.kind = S_ISREG(mode)                    ? FileKind::regular
+                 : S_ISDIR(mode)                  ? FileKind::folder
+                 : S_ISFIFO(mode)                 ? FileKind::fifo
+                 : S_ISCHR(mode) || S_ISBLK(mode) ? FileKind::device
+                 : S_ISSOCK(mode)                 ? FileKind::socket
+                                                  : FileKind::other;
+    stamp.size = int64_t(info.st_size);
+    stamp.changed = int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return stamp;
+}
+
+// Looks at `path` (links followed) without opening it. False with errno set;
+// `missing` tells a path that names nothing.
+bool lookAt(const std::string &path, FileStamp &stamp, bool &missing)
+{
+    struct stat info;
+    missing = false;
+    if (stat(path.c_str(), &info) != 0) {
+        missing = errno == ENOENT || errno == ENOTDIR;
+        return false;
+    }
+    stamp = stampOf(info);
+    return true;
+}
+
+// Opens for reading only, without waiting on a FIFO's writer and without
+// becoming a terminal's reader; -1 with errno set.
+int openForReading(const std::string &path)
+{
+    return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+// The stamp of an open file; false with errno set.
+bool stampOfOpen(int fd, FileStamp &stamp)
+{
+    struct stat info;
+    if (fstat(fd, &info) != 0)
+        return false;
+    stamp = stampOf(info);
+    return true;
+}
+
+// Reads up to `count` bytes at `offset`; returns how many were read (fewer at
+// the end of the file), or -1 with errno set.
+long readAt(int fd, int64_t offset, unsigned char *bytes, size_t count)
+{
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = pread(fd, bytes + done, count - done, off_t(offset + int64_t(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += size_t(got);
+    }
+    return long(done);
+}
+
+void closeFile(int fd)
+{
+    close(fd);
+}
+
+// -----------------------------------------------------------------------------
+
+uint32_t le32(const unsigned char *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const unsigned char *p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+std::string format(const char *pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char *pattern, ...)
+{
+    char text[320];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+std::string readFailure(int error)
+{
+    return std::string("cannot be read: ") + std::strerror(error);
+}
+
+const char *kindOf(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::folder: return "a folder";
+    case FileKind::fifo: return "a FIFO";
+    case FileKind::device: return "a device";
+    case FileKind::socket: return "a socket";
+    default: return "not a regular file";
+    }
+}
+
+std::string notADataFile(FileKind kind, const DataFileRule &rule)
+{
+    return format("is %s, not a data file: put the %s itself there", kindOf(kind),
+                  rule.music ? "WAV sound" : "BMP picture");
+}
+
+// What a file's header says, for holding the library's result against it.
+struct HeaderFacts {
+    int64_t width = 0, height = 0; // pictures, pixels
+    uint32_t rate = 0;             // music, frames per second
+    unsigned channels = 0, bits = 0;
+    int64_t frames = 0; // music, sample frames
+};
+
+const char *compressionName(uint32_t compression)
+{
+    switch (compression) {
+    case 1: return "RLE8";
+    case 2: return "RLE4";
+    case 3: return "bit-field";
+    case 4: return "JPEG";
+    case 5: return "PNG";
+    default: return "unknown";
+    }
+}
+
+std::string checkPicture(int fd, int64_t fileSize, const DataFileRule &rule, HeaderFacts &facts)
+{
+    unsigned char h[bmpHeaderBytes];
+    const long got = readAt(fd, 0, h, sizeof h);
+    if (got < 0)
+        return readFailure(errno);
+    if (got < 2 || h[0] != 'B' || h[1] != 'M')
+        return "is not a BMP picture: save it as a 24-bit BMP";
+    if (got < 18)
+        return "is cut short inside its BMP header: save it again";
+    const uint32_t infoSize = le32(&h[14]);
+    if (infoSize == 12)
+        return "is an OS/2 BMP with a 12-byte header: save it as a Windows 3 BMP (24 bits)";
+    if (infoSize != 40)
+        return format("is a BMP with a %u-byte header: save it as a Windows 3 BMP (24 bits; ImageMagick: "
+                      "BMP3:name.bmp)",
+                      infoSize);
+    if (got < bmpHeaderBytes)
+        return "is cut short inside its BMP header: save it again";
+    const int64_t width = int32_t(le32(&h[18]));
+    const int64_t height = int32_t(le32(&h[22]));
+    const unsigned bits = le16(&h[28]);
+    const uint32_t compression = le32(&h[30]);
+    const uint32_t pixelOffset = le32(&h[10]);
+    if (compression != 0)
+        return format("is a compressed BMP (%s): save it uncompressed, 24 bits",
+                      compressionName(compression));
+    if (bits != 8 && bits != 24 && bits != 32)
+        return format("is a %u-bit BMP: save it with 24 bits per pixel (32 or 8 also work)", bits);
+    if (height < 0)
+        return "is a top-down BMP (rows stored from the top): save it bottom-up, the usual order";
+    if (width <= 0 || height == 0)
+        return format("has no pixels (its header says %lld x %lld): save it again", (long long)width,
+                      (long long)height);
+    if (width > pictureMaxSide || height > pictureMaxSide || width * height > pictureMaxPixels)
+        return format("is %lld x %lld pixels, more than the game can hold (at most %d on a side and %lld "
+                      "pixels in all)",
+                      (long long)width, (long long)height, pictureMaxSide, (long long)pictureMaxPixels);
+    // The loader reads palette entries from the end of the header up to the
+    // pixels, four bytes each, into a table of 256: the gap must be whole
+    // entries, and an 8-bit picture needs every entry its pixels may name.
+    const int64_t paletteBytes = int64_t(pixelOffset) - bmpHeaderBytes;
+    if (paletteBytes < 0 || paletteBytes % 4 != 0 || paletteBytes > 256 * 4)
+        return format(
+            "has its pixels at byte %u, which is not after its header and a whole palette: the file "
+            "is damaged, save it again",
+            pixelOffset);
+    if (bits == 8 && paletteBytes != 256 * 4)
+        return format("is an 8-bit BMP with %lld palette colours: save it with all 256, or with 24 bits per "
+                      "pixel",
+                      (long long)(paletteBytes / 4));
+    const int64_t rowBytes = (width * bits + 31) / 32 * 4; // rows are padded to 4 bytes
+    const int64_t needed = int64_t(pixelOffset) + rowBytes * height;
+    if (fileSize < needed)
+        return format("is cut short: its %lld x %lld pixels need %lld bytes but the file holds %lld",
+                      (long long)width, (long long)height, (long long)needed, (long long)fileSize);
+    if (fileSize - needed > pictureMaxTail)
+        return format("is %lld bytes longer than its %lld x %lld pixels need: the file is damaged, save it "
+                      "again",
+                      (long long)(fileSize - needed), (long long)width, (long long)height);
+    if (rule.exactSize && (width != rule.minWidth || height != rule.minHeight))
+        return format("is %lld x %lld pixels but must be %d x %d", (long long)width, (long long)height,
+                      rule.minWidth, rule.minHeight);
+    if (width < rule.minWidth || height < rule.minHeight)
+        return format("is %lld x %lld pixels but must be at least %d x %d", (long long)width,
+                      (long long)height, rule.minWidth, rule.minHeight);
+    facts.width = width;
+    facts.height = height;
+    return "";
+}
+
+// The library's WAV reader walks the chunks one after another without the
+// pad byte RIFF puts after an odd-length chunk, reads the last format chunk
+// and makes a sample of every data chunk it meets. The walk here is the same,
+// and admits one format chunk and one data chunk that both fit the file.
+std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts)
+{
+    if (fileSize > musicMaxBytes)
+        return format("is %lld MiB, more than the %lld MiB a track may take: shorten it or lower its rate",
+                      (long long)(fileSize >> 20), (long long)(musicMaxBytes >> 20));
+    unsigned char h[16];
+    long got = readAt(fd, 0, h, 12);
+    if (got < 0)
+        return readFailure(errno);
+    if (got < 12 || std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, "WAVE", 4) != 0)
+        return "is not a WAV sound: save it as a 16-bit PCM WAV";
+    bool formatSeen = false, dataSeen = false;
+    unsigned channels = 0, bits = 0;
+    uint32_t rate = 0;
+    int64_t frames = 0;
+    int64_t at = 12;
+    for (int chunks = 0;; ++chunks) {
+        const int64_t left = fileSize - at;
+        if (left < 4) // the reader stops where no chunk name fits
+            break;
+        if (left < 8)
+            return format("ends with %lld stray bytes: the file is damaged, save it again", (long long)left);
+        if (chunks == musicMaxChunks)
+            return format("has more than %d chunks: save it again without extra information", musicMaxChunks);
+        got = readAt(fd, at, h, 8);
+        if (got < 0)
+            return readFailure(errno);
+        char name[5] = {char(h[0]), char(h[1]), char(h[2]), char(h[3]), 0};
+        for (int i = 0; i < 4; ++i)
+            if (name[i] < ' ' || name[i] > '~')
+                name[i] = '?';
+        const int64_t size = le32(h + 4);
+        const int64_t end = at + 8 + size;
+        const bool isFormat = std::memcmp(h, "fmt ", 4) == 0, isData = std::memcmp(h, "data", 4) == 0;
+        if (end > fileSize) {
+            if (isData)
+                return format("is cut short: its sound needs %lld bytes but the file holds %lld",
+                              (long long)size, (long long)(left - 8));
+            return format("is cut short: its \"%s\" chunk runs past the end of the file", name);
+        }
+        if (isFormat) {
+            if (formatSeen || dataSeen)
+                return "has a second format chunk: save it again";
+            if (size < 16)
+                return format(
+                    "has a format chunk of %lld bytes, too short: the file is damaged, save it again",
+                    (long long)size);
+            got = readAt(fd, at + 8, h, 16);
+            if (got < 0)
+                return readFailure(errno);
+            if (got < 16)
+                return "is cut short inside its format chunk";
+            const unsigned tag = le16(h);
+            channels = le16(h + 2);
+            rate = le32(h + 4);
+            bits = le16(h + 14);
+            if (tag == 3)
+                return "holds floating-point sound: save it as 16-bit PCM";
+            if (tag == 0xFFFE)
+                return "is an extensible WAV (format 65534): save it as plain 16-bit PCM";
+            if (tag != 1)
+                return format("is a WAV in format %u, not PCM: save it as 16-bit PCM", tag);
+            if (channels != 1 && channels != 2)
+                return format("has %u channels: save it in mono or stereo", channels);
+            if (bits != 8 && bits != 16)
+                return format("holds %u-bit samples: save it as 16-bit PCM (8-bit also works)", bits);
+            if (rate < musicMinRate || rate > musicMaxRate)
+                return format("plays at %u Hz: save it at a rate from 8,000 to 96,000 Hz (44,100 is usual)",
+                              rate);
+            formatSeen = true;
+        } else if (isData) {
+            if (dataSeen)
+                return "has a second sound data chunk: save it again as one";
+            if (!formatSeen)
+                return "has its sound data before its format: save it again";
+            const int64_t frameBytes = channels * bits / 8;
+            if (size == 0)
+                return "holds no sound: save it again";
+            if (size % frameBytes != 0)
+                return format(
+                    "holds %lld bytes of sound, not a whole number of %lld-byte frames: the file is "
+                    "damaged, save it again",
+                    (long long)size, (long long)frameBytes);
+            if (size / frameBytes >= musicMaxFrames)
+                return format("is %lld sample frames long, more than the game can play (%lld): shorten it or "
+                              "lower its rate",
+                              (long long)(size / frameBytes), (long long)(musicMaxFrames - 1));
+            frames = size / frameBytes;
+            dataSeen = true;
+        }
+        // A pad byte after an odd chunk would be read as the start of the
+        // next: allowed only at the very end.
+        if (size % 2 != 0 && fileSize - end > 1)
+            return format("has a chunk (\"%s\") of odd length followed by more chunks, which the game "
+                          "misreads: save it again without extra information",
+                          name);
+        at = end;
+    }
+    if (!formatSeen)
+        return "has no sound format: save it again as a PCM WAV";
+    if (!dataSeen)
+        return "holds no sound: save it again";
+    facts.rate = rate;
+    facts.channels = channels;
+    facts.bits = bits;
+    facts.frames = frames;
+    return "";
+}
+
+// A data file open for loading after it passed its check.
+struct CheckedFile {
+    int fd = -1;
+    FileStamp stamp; // as it was opened and checked
+    HeaderFacts facts;
+};
+
+// Opens the file of `rule` in `folder` and checks it. Returns an empty text
+// with `file` open (the caller closes it), else what is wrong and nothing open.
+std::string openChecked(const std::string &folder, const DataFileRule &rule, CheckedFile &file)
+{
+    const std::string path = folder.empty() ? std::string(rule.name) : folder + "/" + rule.name;
+    FileStamp looked;
+    bool missing = false;
+    if (!lookAt(path, looked, missing))
+        return missing ? std::string("is missing: ") + restoreHint : readFailure(errno);
+    // Only a regular file is opened: a device or FIFO is never touched.
+    if (looked.kind != FileKind::regular)
+        return notADataFile(looked.kind, rule);
+    const int fd = openForReading(path);
+    if (fd < 0)
+        return readFailure(errno);
+    std::string problem;
+    if (!stampOfOpen(fd, file.stamp))
+        problem = readFailure(errno);
+    else if (file.stamp.kind != FileKind::regular) // replaced since the look above
+        problem = notADataFile(file.stamp.kind, rule);
+    else if (rule.music)
+        problem = checkMusic(fd, file.stamp.size, file.facts);
+    else
+        problem = checkPicture(fd, file.stamp.size, rule, file.facts);
+    if (problem.empty())
+        file.fd = fd;
+    else
+        closeFile(fd);
+    return problem;
+}
+
+// The library reads a checked file through this reader, from the descriptor
+// the check read: a file put in its place meanwhile is never read.
+struct DescriptorReader {
+    int fd;
+    int64_t size;        // bytes, as the file was checked
+    int64_t offset = 0;  // where the next refill reads, bytes
+    int at = 0, end = 0; // the unread bytes are buffer[at, end)
+    int pushedBack = -1; // a byte given back, or -1
+    bool failed = false;
+    int error = 0; // errno of the failed read
+    unsigned char buffer[32768];
+
+    DescriptorReader(int descriptor, int64_t bytes) : fd(descriptor), size(bytes) {}
+
+    // Reads into `to` at the file's current place; returns the bytes read.
+    long readRaw(unsigned char *to, size_t count)
+    {
+        const long got = readAt(fd, offset, to, count);
+        if (got < 0) {
+            failed = true;
+            error = errno;
+            return 0;
+        }
+        offset += got;
+        return got;
+    }
+    bool refill()
+    {
+        at = 0;
+        end = int(readRaw(buffer, sizeof buffer));
+        return end > 0;
+    }
+};
+
+DescriptorReader &readerOf(void *userdata)
+{
+    return *static_cast<DescriptorReader *>(userdata);
+}
+
+int readerClose(void *)
+{
+    return 0; // the descriptor is the gate's to close
+}
+
+int readerGetc(void *userdata)
+{
+    DescriptorReader &r = readerOf(userdata);
+    if (r.pushedBack >= 0) {
+        const int c = r.pushedBack;
+        r.pushedBack = -1;
+        return c;
+    }
+    if (r.at == r.end && !r.refill())
+        return EOF;
+    return r.buffer[r.at++];
+}
+
+int readerUngetc(int c, void *userdata)
+{
+    readerOf(userdata).pushedBack = c & 0xFF;
+    return c;
+}
+
+long readerRead(void *p, long n, void *userdata)
+{
+    DescriptorReader &r = readerOf(userdata);
+    unsigned char *to = static_cast<unsigned char *>(p);
+    long done = 0;
+    if (n > 0 && r.pushedBack >= 0) {
+        to[done++] = (unsigned char)r.pushedBack;
+        r.pushedBack = -1;
+    }
+    while (done < n) {
+        if (r.at < r.end) {
+            const long take = std::min(long(r.end - r.at), n - done);
+            std::memcpy(to + done, r.buffer + r.at, size_t(take));
+            r.at += int(take);
+            done += take;
+        } else if (n - done >= long(sizeof r.buffer)) { // a long read skips the buffer
+            const long want = n - done;
+            const long got = r.readRaw(to + done, size_t(want));
+            done += got;
+            if (got < want)
+                break;
+        } else if (!r.refill()) {
+            break;
+        }
+    }
+    return done;
+}
+
+int readerPutc(int, void *)
+{
+    return EOF; // read only
+}
+
+long readerWrite(const void *, long, void *)
+{
+    return 0;
+}
+
+// The library's seek: forward only, from the current place.
+int readerSeek(void *userdata, int offset)
+{
+    DescriptorReader &r = readerOf(userdata);
+    if (offset < 0)
+        return -1;
+    int64_t left = offset;
+    if (left > 0 && r.pushedBack >= 0) {
+        r.pushedBack = -1;
+        --left;
+    }
+    const int64_t inBuffer = std::min(int64_t(r.end - r.at), left);
+    r.at += int(inBuffer);
+    r.offset += left - inBuffer;
+    return 0;
+}
+
+// At the end when no byte is left, as the library's own files tell it.
+int readerEof(void *userdata)
+{
+    const DescriptorReader &r = readerOf(userdata);
+    return r.pushedBack < 0 && r.at == r.end && r.offset >= r.size;
+}
+
+int readerError(void *userdata)
+{
+    return readerOf(userdata).failed;
+}
+
+const PACKFILE_VTABLE readerTable = {readerClose, readerGetc, readerUngetc, readerRead, readerPutc,
+                                     readerWrite, readerSeek, readerEof,    readerError};
+
+// After the library has read `file`: the problem with what it read, if any.
+// `made` tells whether the library returned anything.
+LoadProblem afterLoad(const CheckedFile &file, const DescriptorReader &reader, bool made)
+{
+    LoadProblem problem;
+    FileStamp now;
+    if (!stampOfOpen(file.fd, now))
+        problem.text = readFailure(errno);
+    else if (reader.failed)
+        problem.text = readFailure(reader.error);
+    else if (now.size != file.stamp.size)
+        problem.text = format("changed while it was being loaded (%lld bytes, then %lld): %s",
+                              (long long)file.stamp.size, (long long)now.size, restoreHint);
+    else if (now.changed != file.stamp.changed)
+        problem.text = std::string("changed while it was being loaded (it was written to): ") + restoreHint;
+    else if (!made) {
+        // The file is as it was checked, so the library's refusal was for room.
+        problem.text = "is good, but there was no memory left to load it";
+        problem.outOfMemory = true;
+    }
+    return problem;
+}
+
+// Runs the library's `load` on the checked file; null with `problem` set when
+// anything is wrong, the file is then closed either way.
+template <typename Made, typename Load, typename Compare, typename Destroy>
+Made *loadThroughGate(const std::string &folder, const DataFileRule &rule, LoadProblem &problem, Load load,
+                      Compare compare, Destroy destroy)
+{
+    problem = LoadProblem{};
+    CheckedFile file;
+    problem.text = openChecked(folder, rule, file);
+    if (!problem.text.empty())
+        return nullptr;
+    DescriptorReader reader(file.fd, file.stamp.size);
+    Made *made = nullptr;
+    if (PACKFILE *pack = pack_fopen_vtable(&readerTable, &reader)) {
+        made = load(pack);
+        pack_fclose(pack);
+    }
+    problem = afterLoad(file, reader, made != nullptr);
+    closeFile(file.fd);
+    if (problem.text.empty() && made)
+        problem.text = compare(*made, file.facts);
+    if (!problem.text.empty()) {
+        if (made)
+            destroy(made);
+        return nullptr;
+    }
+    return made;
+}
+
+[[noreturn]] void refuseLoad(const char *name, const LoadProblem &problem)
+{
+    if (problem.outOfMemory)
+        failLoadOutOfMemory(name);
+    failDataFile(name, problem.text.c_str());
+}
+
+} // namespace
+
+std::string checkDataFile(const std::string &folder, const DataFileRule &rule)
+{
+    CheckedFile file;
+    const std::string problem = openChecked(folder, rule, file);
+    if (problem.empty())
+        closeFile(file.fd);
+    return problem;
+}
+
+std::string checkDataFiles(const std::string &folder)
+{
+    std::string report;
+    for (int i = 0; i < dataFileRuleCount; ++i) {
+        const std::string problem = checkDataFile(folder, dataFileRules[i]);
+        if (!problem.empty())
+            report += std::string("\"") + dataFileRules[i].name + "\" " + problem + ".\n";
+    }
+    return report;
+}
+
+BITMAP *loadDataPicture(const std::string &folder, const DataFileRule &rule, LoadProblem &problem)
+{
+    if (rule.music) {
+        problem = LoadProblem{"is music, not a picture", false};
+        return nullptr;
+    }
+    return loadThroughGate<BITMAP>(
+        folder, rule, problem, [](PACKFILE *pack) { return load_bmp_pf(pack, nullptr); },
+        [](const BITMAP &picture, const HeaderFacts &facts) {
+            if (picture.w == facts.width && picture.h == facts.height)
+                return std::string();
+            return format("was read as %d x %d pixels though its header says %lld x %lld: save it again",
+                          picture.w, picture.h, (long long)facts.width, (long long)facts.height);
+        },
+        destroy_bitmap);
+}
+
+SAMPLE *loadDataMusic(const std::string &folder, const DataFileRule &rule, LoadProblem &problem)
+{
+    if (!rule.music) {
+        problem = LoadProblem{"is a picture, not music", false};
+        return nullptr;
+    }
+    return loadThroughGate<SAMPLE>(
+        folder, rule, problem, load_wav_pf,
+        [](const SAMPLE &sound, const HeaderFacts &facts) {
+            const bool stereo = sound.stereo != 0;
+            if (uint32_t(sound.freq) == facts.rate && unsigned(sound.bits) == facts.bits &&
+                stereo == (facts.channels == 2) && int64_t(sound.len) == facts.frames)
+                return std::string();
+            return format("was read as %d Hz, %d bits, %s, %lu frames though its header says %u Hz, %u bits, "
+                          "%s, %lld frames: save it again",
+                          sound.freq, sound.bits, stereo ? "stereo" : "mono", sound.len, facts.rate,
+                          facts.bits, facts.channels == 2 ? "stereo" : "mono", (long long)facts.frames);
+        },
+        destroy_sample);
+}
+
+BITMAP *loadCheckedPicture(const char *name)
+{
+    const DataFileRule *rule = findDataFileRule(name);
+    if (!rule)
+        failDataFile(name, "is not one of the game's data files");
+    LoadProblem problem;
+    BITMAP *picture = loadDataPicture("", *rule, problem);
+    if (!picture)
+        refuseLoad(name, problem);
+    return picture;
+}
+
+SAMPLE *loadCheckedMusic(const char *name)
+{
+    const DataFileRule *rule = findDataFileRule(name);
+    if (!rule)
+        failDataFile(name, "is not one of the game's data files");
+    LoadProblem problem;
+    SAMPLE *sound = loadDataMusic("", *rule, problem);
+    if (!sound)
+        refuseLoad(name, problem);
+    return sound;
+}
