@@ -1,0 +1,36 @@
+// pacer_driver.cpp - runs the game's own pacer for a number of ticks, after
+// two sleeps that are not ticks: an absolute one on another thread and a
+// relative one on the main thread. The pace recorder test preloads the
+// recorder into it.
+//
+//   pacer_driver TICKS
+
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+#include "game/pacing.h"
+
+namespace
+{
+void sleepUntil(int64_t nanoseconds)
+{
+    timespec until;
+    until.tv_sec = time_t(nanoseconds / 1'000'000'000);
+    until.tv_nsec = long(nanoseconds % 1'000'000'000);
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int ticks = argc > 1 ? std::atoi(argv[1]) : 10;
+    std::thread other([] { sleepUntil(monotonicNanoseconds() + 2'000'000); });
+    other.join();
+    const timespec shortWhile{0, 1'000'000};
+    clock_nanosleep(CLOCK_MONOTONIC, 0, &shortWhile, nullptr);
+    Pacer pacer;
+    for (int i = 0; i < ticks; ++i)
+        waitForNextTick(pacer);
+    return 0;
+}
