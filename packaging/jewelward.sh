@@ -34,19 +34,29 @@ probe=$folder/.jewelward-write-test.$$
 (: >"$probe") 2>/dev/null && rm -f -- "$probe" || refuse "cannot write in the folder $folder"
 
 # Links that led into an installed data folder but no longer lead anywhere
-# (a file dropped by an upgrade, an uninstalled prefix) go.
+# (a file dropped by an upgrade, an uninstalled prefix) go. A name the install
+# still has is left to the loop below, which replaces it in one step: removed
+# here, it could be missing just when another launcher's game starts.
 for link in "$folder"/*; do
+    [ -e "$data/${link##*/}" ] && continue
     [ -L "$link" ] && [ ! -e "$link" ] && case $(readlink -- "$link") in
     */share/games/jewelward/*) rm -f -- "$link" ;;
     esac
 done
+# Each link is made under a name of this launcher's own and renamed over
+# whatever stands in its place, so another launcher at work in the same folder
+# (a double click) always finds the old entry or the new link, never a gap it
+# could fall into; a link that is already right is left alone.
+temporary=$folder/.jewelward-link.$$
 for file in "$data"/*; do
     name=${file##*/}
     [ "$name" = heroData.txt ] && continue
     link=$folder/$name
     [ -L "$link" ] && [ "$(readlink -- "$link")" = "$file" ] && continue
-    rm -f -- "$link" 2>/dev/null
-    ln -s -T -- "$file" "$link" 2>/dev/null || refuse "cannot link $file into $folder"
+    if ! { ln -s -f -T -- "$file" "$temporary" && mv -f -T -- "$temporary" "$link"; } 2>/dev/null; then
+        rm -f -- "$temporary"
+        refuse "cannot link $file into $folder"
+    fi
 done
 
 cd -- "$folder" || refuse "cannot enter the folder $folder"

@@ -13,7 +13,6 @@ int main()
 {
     prepareProcess(); // before anything opens a file
     removeStaleSaveTemps();
-    enableTickLogFromEnvironment();
     startUp();
     SaveFiles saves; // created before the hero, as the game always has
     ShellState state;
@@ -31,14 +30,12 @@ int main()
             break;
         if (result == TitleResult::quit)
             endOnTitle(state);
-        recordTick(false);
         waitForNextTick(pacer);
     }
 
     setUpGame(state);
     while (!quitHeld()) {
         runTick(state, saves, screen);
-        recordTick(true);
         waitForNextTick(pacer);
     }
     endInPlay(state);

@@ -19,9 +19,3 @@ struct Pacer {
 
 // Sleeps until the end of the current tick.
 void waitForNextTick(Pacer &pacer);
-
-// An optional record of when each tick ended, for measuring the pace a run
-// really held. Enabled when the environment names a file in JEWELWARD_TICK_LOG;
-// written there at process exit as lines "<monotonic ns> <title|play>".
-void enableTickLogFromEnvironment();
-void recordTick(bool inPlay);

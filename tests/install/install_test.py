@@ -167,13 +167,54 @@ def check_tree(build_dir, tmp):
     check(result.returncode == 0, "appstreamcli validate: %s%s" % (result.stdout, result.stderr))
     with open(metainfo) as f:
         text = f.read()
-    for shot in ("title", "village", "fight"):
-        check("/screenshots/%s.png</image>" % shot in text, "the metainfo lacks the %s screenshot" % shot)
     check("@" not in text, "the metainfo holds an unreplaced @NAME@")
+    # The game has no web home: no address at all, rather than an invented one.
+    check("://" not in text, "the metainfo names a web address")
+    version, date = project_version(build_dir), "2026-12-10"
+    check('<project_license>MIT</project_license>' in text, "the metainfo's licence is not MIT")
+    check('<releases>\n    <release version="%s" date="%s"/>' % (version, date) in text,
+          "the metainfo's newest release is not %s of %s" % (version, date))
     result = run(["gzip", "-dc", os.path.join(prefix, "share/man/man6/jewelward.6.gz")])
-    for heading in ("NAME", "SYNOPSIS", "DESCRIPTION", "KEYS", "FILES", "EXIT STATUS"):
+    for heading in ("NAME", "SYNOPSIS", "DESCRIPTION", "KEYS", "FILES", "EXIT STATUS", "COPYRIGHT"):
         check(".SH %s" % heading in result.stdout, "the manual page has no %s section" % heading)
     check("@" not in result.stdout, "the manual page holds an unreplaced @NAME@")
+    check('.TH JEWELWARD 6 %s "Jewelward %s"' % (date, version) in result.stdout,
+          "the manual page does not show version %s of %s" % (version, date))
+    result = run(["gzip", "-dc", os.path.join(prefix, "share/doc/jewelward/changelog.gz")])
+    check(result.stdout.startswith("jewelward (%s) unstable;" % version) and "Thu, 10 Dec 2026" in result.stdout,
+          "the changelog does not begin with %s: %r" % (version, result.stdout[:60]))
+    check_copyright(os.path.join(prefix, "share/doc/jewelward/copyright"))
+
+
+def project_version(build_dir):
+    """The one version of the release: the CMake project's."""
+    with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("CMAKE_PROJECT_VERSION:"):
+                return line.split("=", 1)[1].strip()
+    raise Failure("no project version in %s" % build_dir)
+
+
+def check_copyright(path):
+    """The copyright file: Debian's machine-readable format, the whole game
+    under the MIT (Expat) licence, and the SoundFont's notice with the music."""
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    paragraphs = [dict(line.split(": ", 1) for line in block.splitlines() if line[:1] not in (" ", "") and ": " in line)
+                  for block in text.split("\n\n")]
+    check(paragraphs[0].get("Format") == "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/",
+          "the copyright file is not in the machine-readable format: %r" % text[:80])
+    files = {p["Files"]: p for p in paragraphs if "Files" in p}
+    check(files.get("*", {}).get("License") == "Expat" and
+          files["*"].get("Copyright") == "2026 the Jewelward developers",
+          "the whole game is not under the MIT licence of its developers: %s" % files.get("*"))
+    music = [p for pattern, p in files.items() if pattern.endswith("BGM_*.wav")]
+    check(music and music[0]["License"] == "Expat", "the music's paragraph is missing: %s" % sorted(files))
+    for words in ("MuseScore_General SoundFont", "S. Christian Collins", "Frank Wen", "Michael Cowgill"):
+        check(words in text, "the copyright file lacks the SoundFont's notice (%s)" % words)
+    licences = [p for p in paragraphs if list(p) == ["License"]]
+    check(licences == [{"License": "Expat"}] and "Permission is hereby granted, free of charge" in text,
+          "the copyright file does not give the Expat licence's text once")
 
 
 # ---------------------------------------------------------------- launcher
@@ -268,6 +309,44 @@ def check_launcher(build_dir, tmp):
     expect_folder(folder, ("heroData.txt", "notes.txt"))
     check(open(os.path.join(folder, "heroData.txt")).read() == save, "the launcher changed the save")
     check(open(os.path.join(folder, "notes.txt")).read() == "mine", "the launcher changed the player's file")
+
+    # Two launchers at once (a double click) on an empty folder and on one an
+    # older install left: both run the game and see every link, and the folder
+    # ends with the links only, whichever of them made each one.
+    def start_player(env, report):
+        open(report, "w").close()
+        give_to_player(report)
+        full = dict(env, PATH=os.environ["PATH"], STAND_IN_REPORT=report)
+        return subprocess.Popen([launcher], env=full, cwd="/", stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                universal_newlines=True, **player_kw())
+
+    def older_install(folder):
+        os.makedirs(folder)
+        for name in names:
+            os.symlink("/old/prefix/share/games/jewelward/" + name, os.path.join(folder, name))
+        give_to_player(folder)
+
+    for label, prepare, trials in (("an empty folder", lambda folder: None, 20),
+                                   ("an older install's folder", older_install, 20)):
+        for trial in range(trials):
+            twin_home = os.path.join(tmp, "twins-%s-%d" % (label.split()[1], trial))
+            os.makedirs(twin_home)
+            give_to_player(twin_home)
+            folder = os.path.join(twin_home, "jewelward")
+            prepare(folder)
+            env = {"HOME": twin_home, "XDG_DATA_HOME": twin_home}
+            reports = [os.path.join(tmp, "twin-report-%d" % i) for i in (0, 1)]
+            players = [start_player(env, r) for r in reports]
+            for number, (player, report) in enumerate(zip(players, reports)):
+                _, err = player.communicate(timeout=60)
+                lines = open(report).read().split("\n")
+                # The other launcher may still be at work: its link in the
+                # making can be there too, but none of ours may be missing.
+                missing = set(names) - set(lines[1:])
+                check(player.returncode == 0 and not err and lines[0] == folder and not missing,
+                      "%s, trial %d: launcher %d of two at once ended with %d (stderr %r), its game ran in %r "
+                      "without %s" % (label, trial, number + 1, player.returncode, err, lines[0], sorted(missing)))
+            expect_folder(folder)
 
     # Refusals: message on stderr, exit 255, the game not started.
     blocker = os.path.join(tmp, "a-file")
@@ -394,11 +473,19 @@ def check_package(build_dir, tmp):
         fields[field] = run(["dpkg-deb", "-f", deb, field]).stdout.strip()
     print("package %d bytes, installed size %s KiB, depends %s"
           % (os.path.getsize(deb), fields["Installed-Size"], fields["Depends"]))
-    check(debs[0] == "jewelward_%s_amd64.deb" % fields["Version"], "the package is named %s" % debs[0])
+    check(debs[0] == "jewelward_%s_amd64.deb" % fields["Version"] and fields["Version"] == project_version(build_dir),
+          "the package is named %s, expected version %s" % (debs[0], project_version(build_dir)))
     check(fields["Package"] == "jewelward" and fields["Section"] == "games" and fields["Architecture"] == "amd64",
           "control fields %s" % fields)
     check("liballegro4.4" in fields["Depends"] and "libc6" in fields["Depends"],
           "the dependencies %r lack Allegro or the C library: shlibdeps did not run" % fields["Depends"])
+
+    # The licence travels with the package.
+    unpacked = os.path.join(tmp, "copyright")
+    result = run(["sh", "-c", 'dpkg-deb --fsys-tarfile "$1" | tar -xOf - ./usr/share/doc/jewelward/copyright >"$2"',
+                  "-", deb, unpacked])
+    check(result.returncode == 0, "the package's copyright file cannot be read: %s" % result.stderr)
+    check_copyright(unpacked)
 
     started = time.time()
     result = run(["lintian", "--fail-on", "error", "--pedantic", deb])

@@ -4,7 +4,11 @@ pace held and the CPU share while walking for ten seconds and while swinging
 for ten (a swing's sound with each), beside a minimal
 paced program doing the bare frame floor, and the peak resident memory.
 
-    measure_game.py JEWELWARD BENCH_FLOOR DATA_FOLDER
+    measure_game.py JEWELWARD BENCH_FLOOR DATA_FOLDER PACE_RECORDER
+
+The game runs exactly as shipped; its ticks are seen from outside by the
+preload library PACE_RECORDER (pace_recorder.cpp), which notes each sleep of
+the game's pacer until the next tick's deadline.
 """
 import os
 import shutil
@@ -55,17 +59,26 @@ def press(env, name, hold=0.08):
     key(env, "keyup", name)
 
 
-def read_tick_log(path):
-    entries = []
-    with open(path) as log:
-        for line in log:
-            ns, phase = line.split()
-            entries.append((int(ns), phase))
-    return entries
+def read_pace_record(path):
+    """The monotonic nanoseconds at which each tick's work ended (its sleep
+    began), from the lines "<began ns> <deadline ns>" a pace recorder writes."""
+    with open(path) as record:
+        return [int(line.split()[0]) for line in record]
+
+
+def first_after_longest_pause(ticks, since, until):
+    """The tick that ends the longest pause between `since` and `until`: after
+    the 4th ENTER, the game set-up (sheets cut, enemies placed, the world
+    loaded) pauses the ticks far longer than any late tick, so this is the
+    first tick of play."""
+    pauses = [(tick - before, tick) for before, tick in zip(ticks, ticks[1:]) if since < tick < until]
+    if not pauses:
+        sys.exit("no tick was seen between the 4th ENTER and the walk")
+    return max(pauses)[1]
 
 
 def main():
-    game, floor_program, data = (os.path.abspath(a) for a in sys.argv[1:4])
+    game, floor_program, data, recorder = (os.path.abspath(a) for a in sys.argv[1:5])
     server, display = start_xvfb()
     work = tempfile.mkdtemp(prefix="jewelward-measure-")
     try:
@@ -76,12 +89,13 @@ def main():
             rc.write('pcm.!default { type file slave.pcm "null" file "/dev/null" format "raw" }\n')
         with open(os.path.join(home, ".allegrorc"), "w") as rc:
             rc.write("[sound]\nalsa_fragsize = 441\n")
-        env = dict(os.environ, DISPLAY=display, HOME=home,
-                   JEWELWARD_TICK_LOG=os.path.join(work, "ticks.log"))
+        env = dict(os.environ, DISPLAY=display, HOME=home)
         cwd = os.path.join(work, "data")
+        record = os.path.join(work, "ticks.txt")
+        game_env = dict(env, LD_PRELOAD=recorder, JEWELWARD_PACE_RECORD=record)
 
         launched = time.monotonic_ns()
-        game_process = subprocess.Popen([game], cwd=cwd, env=env, stdout=subprocess.DEVNULL,
+        game_process = subprocess.Popen([game], cwd=cwd, env=game_env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         time.sleep(1.5)
         subprocess.run(["xdotool", "mousemove", "320", "240"], env=env)
@@ -122,10 +136,10 @@ def main():
         floor_cpu = (cpu_seconds(floor_process.pid) - floor_before) / ((time.monotonic_ns() - floor_start) / 1e9)
         floor_process.wait(timeout=10)
 
-        log = read_tick_log(env["JEWELWARD_TICK_LOG"])
-        first_title = next(ns for ns, phase in log if phase == "title")
-        first_play = next(ns for ns, phase in log if phase == "play")
-        walking = [ns for ns, phase in log if phase == "play" and walk_start <= ns <= walk_end]
+        ticks = read_pace_record(record)
+        first_title = ticks[0]
+        first_play = first_after_longest_pause(ticks, fourth_enter, walk_start)
+        walking = [ns for ns in ticks if walk_start <= ns <= walk_end]
         intervals = sorted((b - a) / 1e6 for a, b in zip(walking, walking[1:]))
         rate = (len(walking) - 1) / ((walking[-1] - walking[0]) / 1e9)
         p99 = intervals[int(len(intervals) * 0.99)]
@@ -143,7 +157,14 @@ def main():
         print(f"| ratio game / floor | {game_cpu / floor_cpu:.2f} |")
         print(f"| peak resident memory of the game | {peak:.1f} MiB |")
     finally:
-        server.kill()
+        # Terminated, not killed: Xvfb then removes its lock file and socket,
+        # which would otherwise keep the display taken for every later run.
+        server.terminate()
+        try:
+            server.wait(5)
+        except subprocess.TimeoutExpired:
+            server.kill()
+            server.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 

@@ -696,6 +696,10 @@ bool writeMusic(const std::string &dir)
         if (loops[i].empty())
             return false;
         loud[i] = integratedLoudness(loops[i], rate);
+        if (!std::isfinite(loud[i])) {
+            std::fprintf(stderr, "gendata: the loudness of %s cannot be measured\n", names[i]);
+            return false;
+        }
         peak[i] = peakOf(loops[i]);
         level = std::min(level, loud[i] + ceilingDb - 20 * std::log10(peak[i]));
     }
