@@ -391,8 +391,9 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     f.group = 2;
     // A hunched brute: a barrel of a body, the great back rounding over and
     // the head low and forward between the shoulders. The bulk spreads
-    // sideways and fore and aft, never down into the legs' third of the
-    // figure (the footprint its steps are tested by).
+    // sideways and fore and aft; the lowest third (the footprint its steps
+    // are tested by) holds the legs under the round of belly and loincloth,
+    // even on both sides, so a stride hardly moves the footprint's middle.
     f.blob(v3(-1.0f, 0, 30 + bob), v3(13.5f, 16.5f, 12.5f), skin, 0.35f);
     f.blob(v3(-7.0f, 0, 35 + bob), v3(13.0f, 18.0f, 7.5f), skin * 0.92f, 0.35f); // the great hump of the back
     f.blob(v3(8.0f, 0, 24 + bob), v3(9.5f, 12.5f, 9.0f), skin * 1.15f, 0.2f);    // belly
