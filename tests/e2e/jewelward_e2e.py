@@ -1534,10 +1534,15 @@ def main(argv):
     # ctest's timeout sends SIGTERM: end through the clean-up below.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
     session = Session(name, os.path.abspath(game), os.path.abspath(data_dir), os.path.abspath(out_root))
+    return run_scenario(SCENARIOS[name], name, session)
+
+
+def run_scenario(scenario, name, session):
+    """Plays one scenario; the game must have ended by itself. Returns the exit code."""
     failed = True
     started = time.time()
     try:
-        SCENARIOS[name](session)
+        scenario(session)
         session.expect_game_ended()
         failed = False
         print("%s passed in %.1f s" % (name, time.time() - started))
