@@ -162,22 +162,6 @@ bool isReadOnlyFile(const char *path)
     return lstat(path, &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR);
 }
 
-FileProblem fileProblemOf(int error)
-{
-    switch (error) {
-    case EROFS: return FileProblem::readOnly;
-    case ENOSPC:
-    case EDQUOT: return FileProblem::diskFull;
-    case EACCES:
-    case EPERM: return FileProblem::permission;
-    case EISDIR:
-    case ENOTEMPTY:
-    case EEXIST: return FileProblem::folderInTheWay;
-    case fileInUseError: return FileProblem::inUse;
-    default: return FileProblem::other;
-    }
-}
-
 const char *errorText(int error)
 {
     return std::strerror(error);

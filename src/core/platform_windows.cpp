@@ -308,21 +308,6 @@ bool isReadOnlyFile(const char *path)
            !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
 }
 
-FileProblem fileProblemOf(int error)
-{
-    switch (error) {
-    case EROFS: return FileProblem::readOnly;
-    case ENOSPC: return FileProblem::diskFull;
-    case EACCES:
-    case EPERM: return FileProblem::permission;
-    case EISDIR:
-    case ENOTEMPTY:
-    case EEXIST: return FileProblem::folderInTheWay;
-    case fileInUseError: return FileProblem::inUse;
-    default: return FileProblem::other;
-    }
-}
-
 const char *errorText(int error)
 {
     if (error == fileInUseError)
