@@ -74,27 +74,6 @@ const int64_t bmpHeaderBytes = 14 + 40; // file header and the Windows 3 info he
 // package or the zip it came in, or from a build of its data.
 const char restoreHint[] = "put the game's data files back (reinstall the game, or rebuild its data)";
 
-// --- The system calls: core/platform.h ----------------------------------------
-
-// Looks at `path` (links followed) without opening it. False with errno set;
-// `missing` tells a path that names nothing.
-bool lookAt(const std::string &path, FileStamp &stamp, bool &missing)
-{
-    missing = false;
-    if (stampAt(path.c_str(), stamp) != 0) {
-        missing = errno == ENOENT;
-        return false;
-    }
-    return true;
-}
-
-bool stampOpen(int fd, FileStamp &stamp)
-{
-    return stampOfOpen(fd, stamp) == 0;
-}
-
-// -----------------------------------------------------------------------------
-
 uint32_t le32(const unsigned char *p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -354,9 +333,8 @@ std::string openChecked(const std::string &folder, const DataFileRule &rule, Che
 {
     const std::string path = folder.empty() ? std::string(rule.name) : folder + "/" + rule.name;
     FileStamp looked;
-    bool missing = false;
-    if (!lookAt(path, looked, missing))
-        return missing ? std::string("is missing: ") + restoreHint : readFailure(errno);
+    if (stampAt(path.c_str(), looked) != 0)
+        return errno == ENOENT ? std::string("is missing: ") + restoreHint : readFailure(errno);
     // Only a regular file is opened: a device or FIFO is never touched.
     if (looked.kind != FileKind::regular)
         return notADataFile(looked.kind, rule);
@@ -364,7 +342,7 @@ std::string openChecked(const std::string &folder, const DataFileRule &rule, Che
     if (fd < 0)
         return readFailure(errno);
     std::string problem;
-    if (!stampOpen(fd, file.stamp))
+    if (stampOfOpen(fd, file.stamp) != 0)
         problem = readFailure(errno);
     else if (file.stamp.kind != FileKind::regular) // replaced since the look above
         problem = notADataFile(file.stamp.kind, rule);
@@ -518,7 +496,7 @@ LoadProblem afterLoad(const CheckedFile &file, const DescriptorReader &reader, b
 {
     LoadProblem problem;
     FileStamp now;
-    if (!stampOpen(file.fd, now))
+    if (stampOfOpen(file.fd, now) != 0)
         problem.text = readFailure(errno);
     else if (reader.failed)
         problem.text = readFailure(reader.error);
@@ -631,13 +609,19 @@ SAMPLE *loadDataMusic(const std::string &folder, const DataFileRule &rule, LoadP
         destroy_sample);
 }
 
-BITMAP *loadCheckedPicture(const char *name)
+// The rule of one of the game's own files; any other name is a fault of the caller's.
+static const DataFileRule &gameFileRule(const char *name)
 {
     const DataFileRule *rule = findDataFileRule(name);
     if (!rule)
         failDataFile(name, "is not one of the game's data files");
+    return *rule;
+}
+
+BITMAP *loadCheckedPicture(const char *name)
+{
     LoadProblem problem;
-    BITMAP *picture = loadDataPicture("", *rule, problem);
+    BITMAP *picture = loadDataPicture("", gameFileRule(name), problem);
     if (!picture)
         refuseLoad(name, problem);
     return picture;
@@ -645,11 +629,8 @@ BITMAP *loadCheckedPicture(const char *name)
 
 SAMPLE *loadCheckedMusic(const char *name)
 {
-    const DataFileRule *rule = findDataFileRule(name);
-    if (!rule)
-        failDataFile(name, "is not one of the game's data files");
     LoadProblem problem;
-    SAMPLE *sound = loadDataMusic("", *rule, problem);
+    SAMPLE *sound = loadDataMusic("", gameFileRule(name), problem);
     if (!sound)
         refuseLoad(name, problem);
     return sound;
