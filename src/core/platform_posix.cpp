@@ -31,8 +31,6 @@ FileKind kindOf(mode_t mode)
     return FileKind::other;
 }
 
-} // namespace
-
 FileStamp stampOf(const struct stat &info)
 {
     FileStamp stamp;
@@ -41,6 +39,8 @@ FileStamp stampOf(const struct stat &info)
     stamp.changed = int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
     return stamp;
 }
+
+} // namespace
 
 int stampAt(const char *path, FileStamp &stamp)
 {
