@@ -16,11 +16,11 @@ void drawHero(const Character &hero, BITMAP *dest, int32_t camX, int32_t camY)
         return;
     }
     hurtFlashLeft -= 1;
-    BITMAP *picture = hero.currentPicture();
-    const int64_t sx = int64_t(hero.x) - camX, sy = int64_t(hero.y) - camY;
-    if (!picture || sx >= dest->w || sy >= dest->h || sx + picture->w <= 0 || sy + picture->h <= 0)
+    int sx = 0, sy = 0;
+    BITMAP *picture = hero.frameInView(dest, camX, camY, sx, sy);
+    if (!picture)
         return;
     // The lit sprite mixes each opaque pixel toward the blender's colour.
     set_trans_blender(255, 24, 24, 0);
-    draw_lit_sprite(dest, picture, int(sx), int(sy), hurtFlashStrength);
+    draw_lit_sprite(dest, picture, sx, sy, hurtFlashStrength);
 }

@@ -92,16 +92,25 @@ BITMAP *Character::currentPicture() const
     return frame < walkFrameCount ? walkFrames[facing][frame] : nullptr;
 }
 
-void Character::draw(BITMAP *dest, int32_t camX, int32_t camY) const
+BITMAP *Character::frameInView(const BITMAP *dest, int32_t camX, int32_t camY, int &sx, int &sy) const
 {
     BITMAP *picture = currentPicture();
     if (!picture)
-        return; // entries a set-up leaves empty are never drawn
+        return nullptr; // entries a set-up leaves empty are never drawn
     // Worked out in 64 bits: a far-away actor (a saved position at the 32-bit
     // limits) is simply off the view, and the library never sees a wrapped value.
-    const int64_t sx = int64_t(x) - camX;
-    const int64_t sy = int64_t(y) - camY;
-    if (sx >= dest->w || sy >= dest->h || sx + width <= 0 || sy + height <= 0)
-        return;
-    masked_blit(picture, dest, 0, 0, int(sx), int(sy), width, height);
+    const int64_t screenX = int64_t(x) - camX;
+    const int64_t screenY = int64_t(y) - camY;
+    if (screenX >= dest->w || screenY >= dest->h || screenX + width <= 0 || screenY + height <= 0)
+        return nullptr;
+    sx = int(screenX);
+    sy = int(screenY);
+    return picture;
+}
+
+void Character::draw(BITMAP *dest, int32_t camX, int32_t camY) const
+{
+    int sx = 0, sy = 0;
+    if (BITMAP *picture = frameInView(dest, camX, camY, sx, sy))
+        masked_blit(picture, dest, 0, 0, sx, sy, width, height);
 }

@@ -65,6 +65,9 @@ class Character
 
     // The picture of the current frame, or null where the set-up left none.
     BITMAP *currentPicture() const;
+    // The current frame when any of it falls on `dest` at the position minus
+    // the camera, with that screen place in (sx, sy); else null.
+    BITMAP *frameInView(const BITMAP *dest, int32_t camX, int32_t camY, int &sx, int &sy) const;
     // Masked draw of the current frame at the position minus the camera.
     void draw(BITMAP *dest, int32_t camX, int32_t camY) const;
 };
