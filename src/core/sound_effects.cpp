@@ -20,11 +20,10 @@ int32_t effectStarts[soundEffectCount];
 
 static SAMPLE *samples[soundEffectCount];
 static bool enabled = true;
-static int64_t tickClock = 0;                    // ticks since start-up
-static int64_t lastStart[soundEffectCount] = {}; // tick of each effect's last start
-static bool startedOnce[soundEffectCount] = {};
-static int64_t viewX = 0, viewY = 0;             // camera of the last advance, world pixels
-constexpr int viewWidth = 640, viewHeight = 480; // pixels, the screen
+static int64_t tickClock = 0;                      // ticks since start-up
+static int64_t nextAllowed[soundEffectCount] = {}; // first tick each effect may start again
+static int64_t viewX = 0, viewY = 0;               // camera of the last advance, world pixels
+constexpr int viewWidth = 640, viewHeight = 480;   // pixels, the screen
 
 void setSoundEffectSample(SoundEffect effect, SAMPLE *sample)
 {
@@ -55,10 +54,9 @@ static void start(SoundEffect effect, int pan)
 {
     if (!enabled)
         return;
-    if (startedOnce[effect] && tickClock - lastStart[effect] < effectRepeatTicks)
+    if (tickClock < nextAllowed[effect])
         return;
-    startedOnce[effect] = true;
-    lastStart[effect] = tickClock;
+    nextAllowed[effect] = tickClock + effectRepeatTicks;
     effectStarts[effect] += 1;
     if (samples[effect]) {
         const int volume = soundEffects[effect].volume * musicVolumeNow() / musicVolumeFull;
