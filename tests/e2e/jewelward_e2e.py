@@ -472,6 +472,8 @@ def send_close_request(display, window):
 
 class Session:
     """One scenario's Xvfb, temp folder, game runs, screenshots and sound."""
+    # The capture's samples: unsigned 16-bit (ALSA's file plugin), silence at SILENCE.
+    SAMPLE_FORMAT, SAMPLE_ZERO = "H", SILENCE
 
     def __init__(self, name, game, data_dir, out_root):
         self.name, self.game, self.data_dir = name, game, data_dir
@@ -686,8 +688,8 @@ class Session:
         with open(self.sound_path, "rb") as f:
             f.seek(start)
             raw = f.read(end - start)
-        values = struct.unpack("<%dH" % (len(raw) // 2), raw)
-        return [(values[i] + values[i + 1]) / 2 - SILENCE for i in range(0, len(values), 2)]
+        values = struct.unpack("<%d%s" % (len(raw) // 2, self.SAMPLE_FORMAT), raw)
+        return [(values[i] + values[i + 1]) / 2 - self.SAMPLE_ZERO for i in range(0, len(values), 2)]
 
 
 # ---------------------------------------------------------------- checks

@@ -33,6 +33,8 @@ ONSET_LEVEL = 200  # a sample this far from silence: the music has begun
 
 class WineSession(e2e.Session):
     """A Session whose game is jewelward.exe under Wine, with sound from PulseAudio."""
+    # PulseAudio's recording: signed 16-bit, silence at 0.
+    SAMPLE_FORMAT, SAMPLE_ZERO = "h", 0
 
     def __init__(self, name, prefix, game, data_dir, out_root):
         super().__init__(name, game, data_dir, out_root)
@@ -108,20 +110,6 @@ class WineSession(e2e.Session):
         if self.game_proc is not None and self.game_proc.poll() is None:
             subprocess.run(["wineserver", "-k"], env=wine_environment(self.prefix))
         super().stop_game()
-
-    def sound(self, start, seconds, timeout=15):
-        """As the base class, from the signed 16-bit recording."""
-        end = start + int(seconds * SOUND_RATE) * 4
-        deadline = time.time() + timeout
-        while self.sound_mark() < end:
-            check(time.time() < deadline, "the sound recording stopped growing (%d of %d bytes)"
-                  % (self.sound_mark(), end))
-            time.sleep(0.05)
-        with open(self.sound_path, "rb") as f:
-            f.seek(start)
-            raw = f.read(end - start)
-        values = struct.unpack("<%dh" % (len(raw) // 2), raw)
-        return [(values[i] + values[i + 1]) / 2 for i in range(0, len(values), 2)]
 
     def sound_onset(self, start, timeout=20):
         """The byte position of the first sound after `start` in the recording."""
