@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "sprites/data_check.h"
+#include "assets/data_check.h"
 #include "sprites/sheet.h"
 #include "world/walk_grids.h"
 

@@ -3,8 +3,8 @@
 #include "combat/hero_stats.h"
 
 #include "actors/roster.h"
+#include "assets/data_check.h"
 #include "core/sound_effects.h"
-#include "sprites/data_check.h"
 #include "sprites/sheet.h"
 #include "world/coords.h"
 

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "actors/roster.h"
+#include "assets/data_check.h"
 #include "combat/hero_stats.h"
 #include "core/failure.h"
 #include "core/music.h"
 #include "core/sound_effects.h"
 #include "game/game_loop.h"
-#include "sprites/data_check.h"
 
 static void onCloseButton()
 {

@@ -2,8 +2,8 @@
 
 #include "sprites/sheet.h"
 
+#include "assets/data_check.h"
 #include "core/failure.h"
-#include "sprites/data_check.h"
 
 BITMAP *cutCell(BITMAP *sheet, int32_t cellW, int32_t cellH, int32_t originX, int32_t originY,
                 int32_t columns, int32_t index)

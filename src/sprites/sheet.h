@@ -14,7 +14,7 @@
 BITMAP *cutCell(BITMAP *sheet, int32_t cellW, int32_t cellH, int32_t originX, int32_t originY,
                 int32_t columns, int32_t index);
 
-// Loads `fileName` through the data gate (sprites/data_check.h), cuts rows x
+// Loads `fileName` through the data gate (assets/data_check.h), cuts rows x
 // columns cells of cellW x cellH from (0, 0) into table[row * columns + column]
 // (a [facing][frame] table seen flat), and destroys the sheet.
 void cutSheet(const char *fileName, int32_t cellW, int32_t cellH, int32_t columns, int32_t cells,

@@ -2,7 +2,7 @@
 
 #include "state/shell_state.h"
 
-#include "sprites/data_check.h"
+#include "assets/data_check.h"
 
 void replaceBackdrop(ShellState &state, const char *fileName)
 {

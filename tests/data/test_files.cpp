@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include "assets/data_check.h"
 #include "data_readers.h"
-#include "sprites/data_check.h"
 
 TEST(GeneratedData, PassesTheGamesOwnCheck)
 {

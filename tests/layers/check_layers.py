@@ -6,7 +6,8 @@
     combat   hero statistics and HUD, the swing, contact, jewels, the two ends
     actors   the roster, wandering, drawing
     state    ShellState, the values main owns for the whole run
-    sprites  the data gate (checks and loads), sheet cutting, Character
+    sprites  sheet cutting, Character
+    assets   the data gate: the check of every data file and its only loads
     world    the walk grids and their probes
     core     failures, the player's message box, music calls, the quit request
 
@@ -20,7 +21,7 @@ import os
 import re
 import sys
 
-LAYERS = ["game", "persist", "combat", "actors", "state", "sprites", "world", "core"]
+LAYERS = ["game", "persist", "combat", "actors", "state", "sprites", "assets", "world", "core"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/[^"]+"', re.M)
 EXTERN = re.compile(r'^\s*extern\b', re.M)
 

@@ -14,9 +14,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "assets/data_check.h"
 #include "fault_files.h"
 #include "robust_support.h"
-#include "sprites/data_check.h"
 
 namespace
 {

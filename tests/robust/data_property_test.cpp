@@ -19,10 +19,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include "assets/data_check.h"
 #include "core/music.h"
 #include "fault_files.h"
 #include "robust_support.h"
-#include "sprites/data_check.h"
 
 namespace
 {

@@ -11,13 +11,13 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
+#include "assets/data_check.h"
 #include "combat/hero_stats.h"
 #include "core/music.h"
 #include "game/game_loop.h"
 #include "game/startup.h"
 #include "headless.h"
 #include "replay_script.h"
-#include "sprites/data_check.h"
 
 uint16_t RandomPlayer::nextTick()
 {

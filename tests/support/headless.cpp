@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
+#include "assets/data_check.h"
 #include "combat/hero_stats.h"
 #include "game/game_loop.h"
-#include "sprites/data_check.h"
 
 void startHeadless()
 {

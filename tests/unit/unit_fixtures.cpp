@@ -11,11 +11,11 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
+#include "assets/data_check.h"
 #include "combat/hero_stats.h"
 #include "core/music.h"
 #include "game/game_loop.h"
 #include "game/hero_control.h"
-#include "sprites/data_check.h"
 #include "world/walk_grids.h"
 
 BITMAP *solidBitmap(int w, int h, int fill)

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "assets/data_check.h"
 #include "core/platform.h"
 #include "persist/save_file.h"
-#include "sprites/data_check.h"
 #include "state/shell_state.h"
 
 #ifdef _WIN32

@@ -16,12 +16,12 @@
 
 #include "actors/roster.h"
 #include "alloc_count.h"
+#include "assets/data_check.h"
 #include "combat/hero_stats.h"
 #include "game/game_loop.h"
 #include "game/pacing.h"
 #include "game/startup.h"
 #include "persist/save_file.h"
-#include "sprites/data_check.h"
 #include "world/walk_grids.h"
 
 namespace

@@ -22,12 +22,12 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
+#include "assets/data_check.h"
 #include "core/sound_effects.h"
 #include "game/game_loop.h"
 #include "game/startup.h"
 #include "persist/save_file.h"
 #include "replay_script.h"
-#include "sprites/data_check.h"
 #include "summary.h"
 
 namespace

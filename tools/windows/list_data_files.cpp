@@ -2,7 +2,7 @@
 // start-up, one a line, so that the Windows zip carries exactly those.
 #include <cstdio>
 
-#include "sprites/data_check.h"
+#include "assets/data_check.h"
 
 int main()
 {

@@ -5,7 +5,7 @@
 // what the library's loaders do with those bytes, so a file that passes loads
 // whole and plays safely.
 
-#include "sprites/data_check.h"
+#include "assets/data_check.h"
 
 #include <algorithm>
 #include <cerrno>
