@@ -48,29 +48,39 @@ long readAt(int fd, int64_t offset, void *bytes, size_t count);
 // 0, or -1 with errno (a write the system held back may fail only here).
 int closeFile(int fd);
 
+// Where a file written at `path` belongs: `path` itself, or, when `path` is a
+// symbolic link, the name at the end of its chain of links (a relative link
+// read from the link's own folder), whether or not a file is there yet: a
+// dangling link names the file a write makes. The result goes to `target`.
+// 0, or -1 with errno (ELOOP for a loop or a chain of more than 40 links,
+// ENAMETOOLONG). On Windows `path` itself: a link there is not followed.
+int writeTargetOf(const char *path, char *target, size_t targetSize);
+
 // Creates a file of a fresh name "<prefix>XXXXXX" exclusively, never through a
 // link, with the permissions an ordinary new file gets, and opens it for
-// writing in binary mode. Its name goes to `name` (room for the prefix and 7
-// more characters). Returns the descriptor, or -1 with errno.
+// writing in binary mode. The prefix may start with a folder, where the file
+// is made. Its name goes to `name` (room for the prefix and 7 more
+// characters). Returns the descriptor, or -1 with errno.
 int createTempFile(const char *prefix, char *name, size_t nameSize);
 
 // The write, flush and replace of a save (see persist/save_file.h).
 ssize_t writeFile(int fd, const void *data, size_t size);
 // All written data reaches the disk (fsync; _commit / FlushFileBuffers).
 int flushFile(int fd);
-// Puts `from` in the place of `to` in one step, replacing an existing `to`;
-// the folder's new entry reaches the disk too.
+// Puts `from` in the place of `to` (in the same folder) in one step,
+// replacing an existing `to`; the folder's new entry reaches the disk too.
 int replaceFile(const char *from, const char *to);
 int removeFile(const char *path);
 
 // Removes every regular file (never a folder or a link) in the working
 // folder whose name `ours` accepts and whose last change lies more than
-// `olderThan` seconds before `now` (seconds since the epoch); returns how many
+// `olderThan` seconds before `now` (seconds since the epoch); on POSIX only
+// files the player owns (the process's effective user). Returns how many
 // were removed.
 int removeOldFiles(bool (*ours)(const char *name), long long now, int olderThan);
 
 // Whether `path` is a regular file its owner may not write (a player made it
-// read-only); a link is judged itself, not what it points at.
+// read-only); links are followed (on POSIX), as a save writes through them.
 bool isReadOnlyFile(const char *path);
 
 // The reasons a file operation fails that the game words for a player.

@@ -90,6 +90,40 @@ int closeFile(int fd)
     return close(fd);
 }
 
+int writeTargetOf(const char *path, char *target, size_t targetSize)
+{
+    if (std::snprintf(target, targetSize, "%s", path) >= int(targetSize)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    for (int links = 0;; ++links) {
+        struct stat info;
+        if (lstat(target, &info) != 0 || !S_ISLNK(info.st_mode))
+            return 0; // a file, a folder, or nothing yet: it is written here
+        if (links == 40) {
+            errno = ELOOP;
+            return -1;
+        }
+        char text[4096];
+        const ssize_t length = readlink(target, text, sizeof text - 1);
+        if (length < 0)
+            return -1;
+        if (size_t(length) == sizeof text - 1) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        text[length] = 0;
+        // A relative link is read from the folder it stands in.
+        const char *slash = std::strrchr(target, '/');
+        const size_t keep = text[0] == '/' || !slash ? 0 : size_t(slash - target) + 1;
+        if (keep + size_t(length) >= targetSize) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        std::memcpy(target + keep, text, size_t(length) + 1);
+    }
+}
+
 int createTempFile(const char *prefix, char *name, size_t nameSize)
 {
     if (std::snprintf(name, nameSize, "%sXXXXXX", prefix) >= int(nameSize)) {
@@ -123,7 +157,15 @@ int replaceFile(const char *from, const char *to)
         return -1;
     // The folder's entry for the rename reaches the disk too; a failure here
     // no longer risks the save, which is whole under one name or the other.
-    const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    char folder[4096] = ".";
+    if (const char *slash = std::strrchr(to, '/')) {
+        const size_t length = slash == to ? 1 : size_t(slash - to);
+        if (length < sizeof folder) {
+            std::memcpy(folder, to, length);
+            folder[length] = 0;
+        }
+    }
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         close(fd);
@@ -147,7 +189,10 @@ int removeOldFiles(bool (*ours)(const char *name), long long now, int olderThan)
         if (!ours(entry->d_name))
             continue;
         struct stat info;
-        if (fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+        // Only the player's own regular files: never another user's, even
+        // when the game runs as one who could remove it.
+        if (fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != geteuid())
             continue;
         if (now - (long long)info.st_mtime > olderThan && unlinkat(folderFd, entry->d_name, 0) == 0)
             ++removed;
@@ -159,7 +204,7 @@ int removeOldFiles(bool (*ours)(const char *name), long long now, int olderThan)
 bool isReadOnlyFile(const char *path)
 {
     struct stat info;
-    return lstat(path, &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR);
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR);
 }
 
 const char *errorText(int error)

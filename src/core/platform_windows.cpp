@@ -202,6 +202,17 @@ int closeFile(int fd)
     return 0;
 }
 
+int writeTargetOf(const char *path, char *target, size_t targetSize)
+{
+    // The seam has no portable way to follow a Windows link (a reparse point)
+    // to a name a temporary file can stand beside: the name itself is written.
+    if (std::snprintf(target, targetSize, "%s", path) >= int(targetSize)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    return 0;
+}
+
 int createTempFile(const char *prefix, char *name, size_t nameSize)
 {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";

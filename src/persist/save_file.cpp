@@ -25,6 +25,7 @@ namespace
 
 constexpr size_t maxSaveBytes = 64 * 1024;            // a real save is under 200 bytes
 constexpr size_t saveTextBytes = saveValueCount * 13; // "-2147483648\n" is 12 bytes
+constexpr size_t pathBytes = 4096;                    // a linked save's target, with its folder
 
 bool writeAll(const SaveFileOps &ops, int fd, const char *text, size_t length)
 {
@@ -105,16 +106,35 @@ SaveResult saveGame(ShellState &state, SaveFiles &files)
 
     SaveResult result;
     const SaveFileOps &ops = *files.ops;
-    // The link itself would be replaced, so its own entry is what counts.
-    if (isReadOnlyFile(saveFileName)) {
+    // Through a link to its file: that file is replaced and its state counts.
+    char target[pathBytes];
+    if (writeTargetOf(saveFileName, target, sizeof target) != 0) {
+        result.error = errno;
+        return result;
+    }
+    FileStamp stamp;
+    if (stampAt(target, stamp) == 0 && stamp.kind != FileKind::regular) {
+        result.notAFile = stamp.kind != FileKind::folder;
+        result.error = stamp.kind == FileKind::folder ? EISDIR : EINVAL;
+        return result;
+    }
+    if (isReadOnlyFile(target)) {
         result.readOnly = true;
         result.error = EACCES;
         return result;
     }
-    // A fresh name created exclusively: a link planted at any name is never
-    // followed, and two games in one folder never share a file.
-    char tempName[32];
-    const int fd = createTempFile(saveTempPrefix, tempName, sizeof tempName);
+    // A fresh name created exclusively in the target's folder, so that the
+    // rename is one step: a link planted at any name is never followed, and
+    // two games in one folder never share a file.
+    char prefix[pathBytes], tempName[pathBytes + 8];
+    const char *slash = std::strrchr(target, '/');
+    const int folderLength = slash ? int(slash - target) + 1 : 0;
+    if (std::snprintf(prefix, sizeof prefix, "%.*s%s", folderLength, target, saveTempPrefix) >=
+        int(sizeof prefix)) {
+        result.error = ENAMETOOLONG;
+        return result;
+    }
+    const int fd = createTempFile(prefix, tempName, sizeof tempName);
     if (fd < 0) {
         result.error = errno;
         return result;
@@ -126,7 +146,7 @@ SaveResult saveGame(ShellState &state, SaveFiles &files)
         ok = false;
         error = errno;
     }
-    if (ok && ops.rename(tempName, saveFileName) != 0) {
+    if (ok && ops.rename(tempName, target) != 0) {
         ok = false;
         error = errno;
     }
@@ -143,6 +163,8 @@ const char *saveFailureText(const SaveResult &result)
 {
     if (result.readOnly)
         return "Could not save: \"heroData.txt\" is read-only";
+    if (result.notAFile)
+        return "Could not save: \"heroData.txt\" is not a file";
     const int error = result.error;
     switch (fileProblemOf(error)) {
     case FileProblem::readOnly: return "Could not save: the folder is read-only";
@@ -220,7 +242,7 @@ ResumeResult resumeGame(ShellState &state, SaveFiles &)
     return ResumeResult::resumed;
 }
 
-// mkostemp's six characters are letters and digits.
+// "heroData.txt.saving-" and the six letters or digits createTempFile adds.
 static bool tempNameOfOurs(const char *name)
 {
     const size_t prefixLength = std::strlen(saveTempPrefix);

@@ -1071,7 +1071,10 @@ def scenario_save_fails(s):
     """A folder at "heroData.txt": F1 shows a notice over the play frame and a
     line on standard error, play goes on, the notice goes after about two
     seconds, ESC ends with 0 and the folder is untouched. Then a link planted
-    at the old temporary name: F1 saves, and the link's target is untouched."""
+    at a temporary name: F1 saves, and the link's target is untouched. Last,
+    "heroData.txt" a link to the save in another folder (a synced one): F1
+    saves through the link, which stays, and F2 in a new run resumes from
+    that file."""
     run_dir = s.data_copy()
     folder = os.path.join(run_dir, "heroData.txt")
     os.mkdir(folder)
@@ -1099,14 +1102,42 @@ def scenario_save_fails(s):
     with open(target, "w") as f:
         f.write("keep me\n")
     os.symlink(target, os.path.join(run_dir, "heroData.txt.new"))
+    os.symlink(target, os.path.join(run_dir, "heroData.txt.saving-XXXXXX"))
     s.start_game()
     enter_game(s)
     s.press("F1")
     saved = wait_save(run_dir, lambda text: True)
     check(saved == NEW_GAME_SAVE, "the save beside a planted link is %r" % saved)
     with open(target) as f:
-        check(f.read() == "keep me\n", "F1 wrote through the link at heroData.txt.new")
-    check(os.path.islink(os.path.join(run_dir, "heroData.txt.new")), "the planted link was removed")
+        check(f.read() == "keep me\n", "F1 wrote through a link planted at a temporary name")
+    for name in ("heroData.txt.new", "heroData.txt.saving-XXXXXX"):
+        check(os.path.islink(os.path.join(run_dir, name)), "the planted link %s was removed" % name)
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+    synced = os.path.join(s.tmp, "synced")
+    os.mkdir(synced)
+    linked = os.path.join(synced, "save.txt")
+    with open(linked, "w") as f:
+        f.write("the previous save\n")
+    save = os.path.join(run_dir, "heroData.txt")
+    os.remove(save)
+    os.symlink(linked, save)
+    s.start_game()
+    enter_game(s)
+    s.hold_until("Down", "walking-down-linked", view_condition(world, DOWN_TO_WALL), 6)
+    s.press("F1")
+    where = ["0", "224", "272", "416", "0"]  # camera, hero, zone
+    walked = wait_save(run_dir, lambda text: text.split("\n")[:5] == where)
+    check(walked is not None and walked.split("\n")[:5] == where, "the linked save holds %r" % walked)
+    check(os.path.islink(save) and os.readlink(save) == linked, "F1 replaced the link at heroData.txt")
+    left = [n for folder in (run_dir, synced) for n in os.listdir(folder) if n.startswith("heroData.txt.saving-")]
+    check(left == ["heroData.txt.saving-XXXXXX"], "temporary files were left: %r" % left)
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+    s.start_game()
+    back = resume(s)
+    expect_camera(back, world, DOWN_TO_WALL, "resumed through the link")
     s.press("Escape")
     check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
 
@@ -1175,12 +1206,15 @@ def scenario_stderr_closed(s):
     is answered by a real ENTER, ESC ends with 1. The start also removed a
     temporary save of a killed game older than a minute, and only that."""
     run_dir = s.data_copy()
-    stale, young, other = "heroData.txt.k1LLed", "heroData.txt.n0wNow", "heroData.txt.1.old"
-    for name in (stale, young, other):
+    stale, young = "heroData.txt.saving-k1LLed", "heroData.txt.saving-n0wNow"
+    # Not the game's: a player's copies, and a temporary name of 1.1.0 that
+    # cannot be told from them.
+    others = ["heroData.txt.1.old", "heroData.txt.backup", "heroData.txt.copy01", "heroData.txt.k1LLed"]
+    for name in [stale, young] + others:
         with open(os.path.join(run_dir, name), "w") as f:
             f.write("0\n")
     two_minutes_ago = time.time() - 120
-    for name in (stale, other):
+    for name in [stale] + others:
         os.utime(os.path.join(run_dir, name), (two_minutes_ago, two_minutes_ago))
     s.start_x()
     s.start_game(stderr="closed")
@@ -1188,8 +1222,8 @@ def scenario_stderr_closed(s):
     s.press("Escape")
     check(s.wait_exit(10) == 1, "ESC on the title did not end with 1")
     left = sorted(n for n in os.listdir(run_dir) if n.startswith("heroData.txt"))
-    check(left == sorted([young, other]), "after the start the temporary saves are %r, expected %r"
-          % (left, sorted([young, other])))
+    check(left == sorted([young] + others), "after the start the temporary saves are %r, expected %r"
+          % (left, sorted([young] + others)))
 
 
 def scenario_stderr_broken_pipe(s):

@@ -101,6 +101,52 @@ TEST_F(SaveFaults, AFolderAtTheSavesName)
     expectSavesAgain();
 }
 
+// "heroData.txt" a link to the save in another folder (a synced one, say):
+// each fault keeps the linked file byte for byte and the link a link, no
+// temporary file is left in either folder, a read-only linked file is kept
+// with its mode and inode, and without a fault F1 saves through the link.
+TEST_F(SaveFaults, ALinkedSaveFailsAndSavesThroughTheLink)
+{
+    const std::string elsewhere = folder.file("elsewhere");
+    const std::string target = elsewhere + "/save.txt";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+    ASSERT_EQ(unlink(folder.file(saveFileName).c_str()), 0);
+    ASSERT_EQ(symlink(target.c_str(), folder.file(saveFileName).c_str()), 0);
+    auto linkKept = [&] {
+        char text[4096];
+        const ssize_t length = readlink(folder.file(saveFileName).c_str(), text, sizeof text);
+        return length > 0 && std::string(text, size_t(length)) == target;
+    };
+    auto noTemp = [&] { return saveTempFilesIn(folder.path()) + saveTempFilesIn(elsewhere) == 0; };
+    for (SaveStep step : {SaveStep::write, SaveStep::flush, SaveStep::rename}) {
+        SCOPED_TRACE(int(step));
+        writeWholeFile(target, previousSave);
+        game.saves.ops = failingSaveOps(step, EIO);
+        holdF1(5);
+        EXPECT_EQ(readWholeFile(target), previousSave);
+        EXPECT_TRUE(linkKept());
+        EXPECT_TRUE(noTemp());
+        game.saves.ops = &systemSaveFileOps;
+        holdF1(1);
+        EXPECT_EQ(readWholeFile(target), "0\n0\n272\n192\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n");
+        EXPECT_TRUE(linkKept());
+        EXPECT_TRUE(noTemp());
+    }
+    writeWholeFile(target, previousSave);
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    struct stat before, after;
+    ASSERT_EQ(stat(target.c_str(), &before), 0);
+    holdF1(5);
+    ASSERT_NE(game.state.noticeText, nullptr);
+    EXPECT_STREQ(game.state.noticeText, "Could not save: \"heroData.txt\" is read-only");
+    ASSERT_EQ(stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(readWholeFile(target), previousSave);
+    EXPECT_TRUE(linkKept());
+    EXPECT_TRUE(noTemp());
+}
+
 // A tiny file system of its own, mounted in the test folder and made the
 // working folder while F1 is held. Mounting needs root.
 class MountedSaveFolder : public SaveFaults

@@ -10,6 +10,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include "actors/roster.h"
 #include "combat/hero_stats.h"
@@ -285,7 +287,8 @@ TEST_F(SaveTest, AFolderInTheWayAndPlantedLinksAreNeverWrittenThrough)
     // Links at the names a temporary file might take, pointing at a file
     // that must not change, and a folder at the save's own name.
     folder.write("precious.txt", "keep me\n");
-    for (const char *name : {"heroData.txt.new", "heroData.txt.tmp", "heroData.txt.XXXXXX"})
+    for (const char *name : {"heroData.txt.saving-new", "heroData.txt.saving-tmp",
+                             "heroData.txt.saving-XXXXXX", "heroData.txt.new", "heroData.txt.XXXXXX"})
         ASSERT_EQ(symlink("precious.txt", folder.file(name).c_str()), 0);
     ASSERT_EQ(mkdir(folder.file(saveFileName).c_str(), 0700), 0);
     const SaveResult result = saveGame(state, saves);
@@ -294,7 +297,7 @@ TEST_F(SaveTest, AFolderInTheWayAndPlantedLinksAreNeverWrittenThrough)
     std::string text;
     ASSERT_TRUE(folder.read("precious.txt", text));
     EXPECT_EQ(text, "keep me\n");
-    EXPECT_EQ(saveTempFilesIn(folder.path()), 3);           // only the planted links
+    EXPECT_EQ(saveTempFilesIn(folder.path()), 3);           // only the links planted at our naming
     ASSERT_EQ(rmdir(folder.file(saveFileName).c_str()), 0); // still an empty folder
     ASSERT_TRUE(saveGame(state, saves).saved);
     EXPECT_EQ(saved(), newGameFile);
@@ -402,49 +405,194 @@ TEST_F(SaveTest, ASaveWithoutWritePermissionIsKeptAsItIs)
     ASSERT_EQ(chmod(path.c_str(), 0600), 0);
 }
 
+// What a symbolic link holds, or "" when `path` is none.
+static std::string linkText(const std::string &path)
+{
+    char text[4096];
+    const ssize_t length = readlink(path.c_str(), text, sizeof text);
+    return length < 0 ? "" : std::string(text, size_t(length));
+}
+
+TEST_F(SaveTest, ASaveThatIsALinkIsSavedThroughIt)
+{
+    // The save's file lives in another folder ("elsewhere", or deeper); the
+    // links that lead to it are made relative to their own folders or absolute.
+    const std::string elsewhere = folder.file("elsewhere");
+    struct Case {
+        const char *name;
+        std::vector<std::pair<std::string, std::string>> links; // (link, what it holds)
+        std::string target;                                     // the file at the chain's end
+        bool targetThere;
+    } cases[] = {
+        {"an absolute link", {{saveFileName, elsewhere + "/save.txt"}}, "elsewhere/save.txt", true},
+        {"a relative link", {{saveFileName, "elsewhere/save.txt"}}, "elsewhere/save.txt", true},
+        {"a chain read from each link's folder",
+         {{saveFileName, "elsewhere/middle.txt"}, {"elsewhere/middle.txt", "deeper/save.txt"}},
+         "elsewhere/deeper/save.txt",
+         true},
+        {"a dangling link: the first save makes its file",
+         {{saveFileName, elsewhere + "/deeper/new.txt"}},
+         "elsewhere/deeper/new.txt",
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((elsewhere + "/deeper").c_str(), 0755), 0);
+        for (const auto &link : c.links)
+            ASSERT_EQ(symlink(link.second.c_str(), folder.file(link.first).c_str()), 0);
+        if (c.targetThere)
+            folder.write(c.target, "the previous save\n");
+
+        state.hero.x = 999;
+        const SaveResult result = saveGame(state, saves);
+        ASSERT_TRUE(result.saved) << saveFailureText(result);
+        std::string text;
+        ASSERT_TRUE(folder.read(c.target, text));
+        EXPECT_EQ(text.substr(0, 10), "0\n0\n999\n19");
+        for (const auto &link : c.links)
+            EXPECT_EQ(linkText(folder.file(link.first)), link.second) << link.first;
+        EXPECT_EQ(saveTempFilesIn(folder.path()) + saveTempFilesIn(elsewhere) +
+                      saveTempFilesIn(elsewhere + "/deeper"),
+                  0);
+        // F2 reads the same file through the link.
+        folder.write(c.target, "0 0 300 196 0 1 25 25 20 20 0 10 0 0 0\n");
+        onTheTitle();
+        ASSERT_EQ(resumeGame(state, saves), ResumeResult::resumed);
+        EXPECT_EQ(state.hero.x, 300);
+
+        for (const auto &link : c.links)
+            unlink(folder.file(link.first).c_str());
+        removeFolder(elsewhere);
+        resetWorld();
+    }
+}
+
+TEST_F(SaveTest, ALinkedSaveIsRefusedForWhatItsFileIs)
+{
+    const std::string elsewhere = folder.file("elsewhere");
+    const std::string target = elsewhere + "/save.txt";
+    struct Case {
+        const char *name;
+        std::string linkTo;
+        std::function<void()> make; // what stands at `target`
+        const char *told;
+    } cases[] = {
+        {"a read-only file", target,
+         [&] {
+             folder.write("elsewhere/save.txt", "the player's own bytes\n");
+             ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+         },
+         "Could not save: \"heroData.txt\" is read-only"},
+        {"a folder", target, [&] { ASSERT_EQ(mkdir(target.c_str(), 0700), 0); },
+         "Could not save: a folder is in the way of \"heroData.txt\""},
+        {"a pipe", target, [&] { ASSERT_EQ(mkfifo(target.c_str(), 0600), 0); },
+         "Could not save: \"heroData.txt\" is not a file"},
+        {"a loop", "elsewhere/loop",
+         [&] { ASSERT_EQ(symlink("../heroData.txt", (elsewhere + "/loop").c_str()), 0); },
+         "Could not save: too many levels of symbolic links"},
+        {"a folder that is not there", elsewhere + "/gone/save.txt", [] {},
+         "Could not save: no such file or directory"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+        ASSERT_EQ(symlink(c.linkTo.c_str(), folder.file(saveFileName).c_str()), 0);
+        c.make();
+        struct stat before, after;
+        const bool there = lstat(target.c_str(), &before) == 0;
+
+        const SaveResult result = saveGame(state, saves);
+        EXPECT_FALSE(result.saved);
+        EXPECT_STREQ(saveFailureText(result), c.told);
+        EXPECT_EQ(linkText(folder.file(saveFileName)), c.linkTo);
+        EXPECT_EQ(saveTempFilesIn(folder.path()) + saveTempFilesIn(elsewhere), 0);
+        ASSERT_EQ(lstat(target.c_str(), &after) == 0, there);
+        if (there) {
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+            EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        }
+        if (S_ISREG(after.st_mode) && there) {
+            std::string text;
+            ASSERT_EQ(chmod(target.c_str(), 0600), 0); // to read it back as anyone
+            ASSERT_TRUE(folder.read("elsewhere/save.txt", text));
+            EXPECT_EQ(text, "the player's own bytes\n");
+        }
+        unlink(folder.file(saveFileName).c_str());
+        removeFolder(elsewhere);
+    }
+}
+
 TEST_F(SaveTest, OnlyStaleTemporaryFilesOfOurOwnNamingAreRemoved)
 {
     const long long now = std::time(nullptr);
-    enum Kind { file, folderEntry, link, fifo };
+    enum Kind { file, folderEntry, link, fifo, anotherUsersFile };
     struct Case {
         const char *name;
         Kind kind;
         int age; // seconds
         bool removed;
     } cases[] = {
-        {"heroData.txt.a1B2c3", file, 61, true},
-        {"heroData.txt.ZZZZZZ", file, 86400 * 400, true},
-        {"heroData.txt.q0q0q0", file, 60, false}, // a minute is not older than a minute
-        {"heroData.txt.Zz9876", file, 0, false},
-        {"heroData.txt.abc12", file, 3600, false},
-        {"heroData.txt.abc1234", file, 3600, false},
-        {"heroData.txt.ab-c_1", file, 3600, false},
-        {"heroData.txt.ab.c.1", file, 3600, false},
+        {"heroData.txt.saving-a1B2c3", file, 61, true},
+        {"heroData.txt.saving-ZZZZZZ", file, 86400 * 400, true},
+        {"heroData.txt.saving-q0q0q0", file, 60, false}, // a minute is not older than a minute
+        {"heroData.txt.saving-Zz9876", file, 0, false},
+        {"heroData.txt.saving-abc12", file, 3600, false},
+        {"heroData.txt.saving-abc1234", file, 3600, false},
+        {"heroData.txt.saving-ab-c_1", file, 3600, false},
+        {"heroData.txt.saving-ab.c.1", file, 3600, false},
+        {"heroData.txt.saving-", file, 3600, false},
+        {"heroData.txt.saving_abcdef", file, 3600, false},
+        {"heroData.txt.Saving-abcdef", file, 3600, false},
+        {"xheroData.txt.saving-abcdef", file, 3600, false},
         {"heroData.txt", file, 3600, false},
         {"heroData.txt.", file, 3600, false},
-        {"xheroData.txt.abcdef", file, 3600, false},
-        {"heroData.txt.folder", folderEntry, 3600, false},
-        {"heroData.txt.link01", link, 3600, false},
-        {"heroData.txt.fifo01", fifo, 3600, false},
+        // A player's own copies, and the temporary names of 1.1.0, which
+        // cannot be told from them: never removed, however old.
+        {"heroData.txt.backup", file, 3600, false},
+        {"heroData.txt.before", file, 3600, false},
+        {"heroData.txt.copy01", file, 3600, false},
+        {"heroData.txt.a1B2c3", file, 86400 * 400, false},
+        {"heroData.txt.saving-folder", folderEntry, 3600, false},
+        {"heroData.txt.saving-link01", link, 3600, false},
+        {"heroData.txt.saving-fifo01", fifo, 3600, false},
+        {"heroData.txt.saving-other1", anotherUsersFile, 3600, false},
     };
     folder.write("target.txt", "kept\n");
+    // Only root can give a file to another user.
+    auto made = [](const Case &c) { return c.kind != anotherUsersFile || geteuid() == 0; };
     for (const Case &c : cases) {
+        if (!made(c))
+            continue;
         const std::string path = folder.file(c.name);
-        int made = 0;
+        int result = 0;
         switch (c.kind) {
-        case file: folder.write(c.name, "x"); break;
-        case folderEntry: made = mkdir(path.c_str(), 0700); break;
-        case link: made = symlink("target.txt", path.c_str()); break;
-        case fifo: made = mkfifo(path.c_str(), 0600); break;
+        case file: folder.write(c.name, std::string("the bytes of ") + c.name); break;
+        case folderEntry: result = mkdir(path.c_str(), 0700); break;
+        case link: result = symlink("target.txt", path.c_str()); break;
+        case fifo: result = mkfifo(path.c_str(), 0600); break;
+        case anotherUsersFile: // as root, the game could remove it
+            folder.write(c.name, std::string("the bytes of ") + c.name);
+            result = chown(path.c_str(), 4321, 4321);
+            break;
         }
-        ASSERT_EQ(made, 0) << c.name;
+        ASSERT_EQ(result, 0) << c.name;
         const timespec times[2] = {{time_t(now - c.age), 0}, {time_t(now - c.age), 0}};
         ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << c.name;
     }
     EXPECT_EQ(removeStaleSaveTemps(now), 2);
     for (const Case &c : cases) {
+        if (!made(c))
+            continue;
         struct stat info;
         EXPECT_EQ(lstat(folder.file(c.name).c_str(), &info) != 0, c.removed) << c.name;
+        std::string text;
+        if ((c.kind == file || c.kind == anotherUsersFile) && !c.removed) {
+            EXPECT_TRUE(folder.read(c.name, text)) << c.name;
+            EXPECT_EQ(text, std::string("the bytes of ") + c.name);
+        }
     }
     std::string text;
     ASSERT_TRUE(folder.read("target.txt", text));

@@ -243,19 +243,34 @@ void nonRegularRefused()
 #endif
 }
 
-// Temporary files of a killed save are removed once stale; nothing else is.
+// Temporary files of a killed save are removed once stale; nothing else is:
+// not the player's own copies, nor the temporary names of 1.1.0, which cannot
+// be told from them.
 void staleTempFilesRemoved()
 {
-    writeBytes("heroData.txt.a1B2c3", {'x'});
-    writeBytes("heroData.txt.keep", {'x'});
-    writeBytes(saveFileName, {'k'});
+    const struct {
+        const char *name;
+        bool removed;
+    } cases[] = {
+        {"heroData.txt.saving-a1B2c3", true}, {"heroData.txt.saving-ZZ9zz9", true},
+        {"heroData.txt.saving-abc12", false}, {"heroData.txt.saving-abc1234", false},
+        {"heroData.txt.backup", false},       {"heroData.txt.before", false},
+        {"heroData.txt.copy01", false},       {"heroData.txt.a1B2c3", false},
+        {"heroData.txt.keep", false},         {saveFileName, false},
+    };
+    for (const auto &c : cases)
+        writeBytes(c.name, std::vector<unsigned char>(c.name, c.name + std::strlen(c.name)));
     const long long now = (long long)std::time(nullptr);
     check(removeStaleSaveTemps(now) == 0, "a temporary file written just now was removed");
-    check(removeStaleSaveTemps(now + 3600) == 1, "not exactly the one stale temporary file was removed");
-    check(readText("heroData.txt.a1B2c3") == "(missing)", "the stale temporary file is still there");
-    check(readText("heroData.txt.keep") == "x" && readText(saveFileName) == "k", "another file was removed");
-    removeFile("heroData.txt.keep");
-    removeFile(saveFileName);
+    check(removeStaleSaveTemps(now + 3600) == 2, "not exactly the two stale temporary files were removed");
+    for (const auto &c : cases) {
+        const std::string text = readText(c.name);
+        if (c.removed)
+            check(text == "(missing)", std::string("the stale temporary file is still there: ") + c.name);
+        else
+            check(text == c.name, std::string("a file that is not ours was removed or changed: ") + c.name);
+        removeFile(c.name);
+    }
 }
 
 } // namespace
