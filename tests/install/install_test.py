@@ -410,7 +410,8 @@ class InstalledSession(e2e.Session):
         with open(self.game_out, "w") as out, open(self.game_err, "w") as err:
             self.game_proc = subprocess.Popen([self.game], cwd="/", env=env, stdout=out, stderr=err,
                                               **player_kw())
-        self.wait_screen("title", lambda s: e2e.diff_fraction(s, self.picture("Main Menu.bmp")) < 0.01, 10)
+        self.wait_screen("title", lambda s: e2e.diff_fraction(s, self.picture("Main Menu.bmp")) < 0.01,
+                         e2e.TITLE_WAIT)
         self.focus()
 
     def close(self, failed):

@@ -542,7 +542,7 @@ CHANGES = [
 PAGES = ["Main Menu.bmp", "bitmap1.bmp", "bitmap2.bmp", "bitmap3.bmp"]
 
 
-def wait_picture(display, proc, picture, w, label, timeout=10):
+def wait_picture(display, proc, picture, w, label, timeout=30):
     deadline = time.time() + timeout
     while differing(display.screen(), picture, w) > 0.01:
         check(proc.poll() is None, "%s: the game ended with %s" % (label, proc.returncode))
