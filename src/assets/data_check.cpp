@@ -57,6 +57,8 @@ const DataFileRule dataFileRules[] = {
 };
 const int dataFileRuleCount = int(sizeof dataFileRules / sizeof dataFileRules[0]);
 
+ReadAtFunction dataFileRead = readAt;
+
 const DataFileRule *findDataFileRule(const char *name)
 {
     for (int i = 0; i < dataFileRuleCount; ++i)
@@ -92,6 +94,25 @@ std::string format(const char *pattern, ...)
     std::vsnprintf(text, sizeof text, pattern, args);
     va_end(args);
     return text;
+}
+
+// What the checks read: a BMP's 54 header bytes; a WAV's 12, 8 for each
+// chunk and the 16 of its format.
+static_assert(bmpHeaderBytes <= CheckedBytes::maxBytes, "room for a BMP's header");
+static_assert(12 + 8 * musicMaxChunks + 16 <= CheckedBytes::maxBytes &&
+                  musicMaxChunks + 2 <= CheckedBytes::maxSpans,
+              "room for a WAV's headers");
+
+// Reads `count` bytes of the header at `at` for the check, and keeps what was
+// read for the library (see gate_reader.h).
+long readHeader(int fd, int64_t at, void *to, size_t count, CheckedBytes &kept)
+{
+    const long got = dataFileRead(fd, at, to, count);
+    if (got > 0 && !kept.keep(at, to, int(got))) {
+        errno = ENOBUFS; // never: the checks read fewer bytes than are kept
+        return -1;
+    }
+    return got;
 }
 
 std::string readFailure(int error)
@@ -136,10 +157,11 @@ const char *compressionName(uint32_t compression)
     }
 }
 
-std::string checkPicture(int fd, int64_t fileSize, const DataFileRule &rule, HeaderFacts &facts)
+std::string checkPicture(int fd, int64_t fileSize, const DataFileRule &rule, HeaderFacts &facts,
+                         CheckedBytes &kept)
 {
     unsigned char h[bmpHeaderBytes];
-    const long got = readAt(fd, 0, h, sizeof h);
+    const long got = readHeader(fd, 0, h, sizeof h, kept);
     if (got < 0)
         return readFailure(errno);
     if (got < 2 || h[0] != 'B' || h[1] != 'M')
@@ -211,13 +233,13 @@ std::string checkPicture(int fd, int64_t fileSize, const DataFileRule &rule, Hea
 // pad byte RIFF puts after an odd-length chunk, reads the last format chunk
 // and makes a sample of every data chunk it meets. The walk here is the same,
 // and admits one format chunk and one data chunk that both fit the file.
-std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts)
+std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts, CheckedBytes &kept)
 {
     if (fileSize > musicMaxBytes)
         return format("is %lld MiB, more than the %lld MiB a track may take: shorten it or lower its rate",
                       (long long)(fileSize >> 20), (long long)(musicMaxBytes >> 20));
     unsigned char h[16];
-    long got = readAt(fd, 0, h, 12);
+    long got = readHeader(fd, 0, h, 12, kept);
     if (got < 0)
         return readFailure(errno);
     if (got < 12 || std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, "WAVE", 4) != 0)
@@ -235,7 +257,7 @@ std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts)
             return format("ends with %lld stray bytes: the file is damaged, save it again", (long long)left);
         if (chunks == musicMaxChunks)
             return format("has more than %d chunks: save it again without extra information", musicMaxChunks);
-        got = readAt(fd, at, h, 8);
+        got = readHeader(fd, at, h, 8, kept);
         if (got < 0)
             return readFailure(errno);
         char name[5] = {char(h[0]), char(h[1]), char(h[2]), char(h[3]), 0};
@@ -258,7 +280,7 @@ std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts)
                 return format(
                     "has a format chunk of %lld bytes, too short: the file is damaged, save it again",
                     (long long)size);
-            got = readAt(fd, at + 8, h, 16);
+            got = readHeader(fd, at + 8, h, 16, kept);
             if (got < 0)
                 return readFailure(errno);
             if (got < 16)
@@ -325,6 +347,7 @@ struct CheckedFile {
     int fd = -1;
     FileStamp stamp; // as it was opened and checked
     HeaderFacts facts;
+    CheckedBytes kept; // the header bytes the check read, for the library
 };
 
 // Opens the file of `rule` in `folder` and checks it. Returns an empty text
@@ -347,9 +370,9 @@ std::string openChecked(const std::string &folder, const DataFileRule &rule, Che
     else if (file.stamp.kind != FileKind::regular) // replaced since the look above
         problem = notADataFile(file.stamp.kind, rule);
     else if (rule.music)
-        problem = checkMusic(fd, file.stamp.size, file.facts);
+        problem = checkMusic(fd, file.stamp.size, file.facts, file.kept);
     else
-        problem = checkPicture(fd, file.stamp.size, rule, file.facts);
+        problem = checkPicture(fd, file.stamp.size, rule, file.facts, file.kept);
     if (problem.empty())
         file.fd = fd;
     else
@@ -357,142 +380,9 @@ std::string openChecked(const std::string &folder, const DataFileRule &rule, Che
     return problem;
 }
 
-// The library reads a checked file through this reader, from the descriptor
-// the check read: a file put in its place meanwhile is never read.
-struct DescriptorReader {
-    int fd;
-    int64_t size;        // bytes, as the file was checked
-    int64_t offset = 0;  // where the next refill reads, bytes
-    int at = 0, end = 0; // the unread bytes are buffer[at, end)
-    int pushedBack = -1; // a byte given back, or -1
-    bool failed = false;
-    int error = 0; // errno of the failed read
-    unsigned char buffer[32768];
-
-    DescriptorReader(int descriptor, int64_t bytes) : fd(descriptor), size(bytes) {}
-
-    // Reads into `to` at the file's current place; returns the bytes read.
-    long readRaw(unsigned char *to, size_t count)
-    {
-        const long got = readAt(fd, offset, to, count);
-        if (got < 0) {
-            failed = true;
-            error = errno;
-            return 0;
-        }
-        offset += got;
-        return got;
-    }
-    bool refill()
-    {
-        at = 0;
-        end = int(readRaw(buffer, sizeof buffer));
-        return end > 0;
-    }
-};
-
-DescriptorReader &readerOf(void *userdata)
-{
-    return *static_cast<DescriptorReader *>(userdata);
-}
-
-int readerClose(void *)
-{
-    return 0; // the descriptor is the gate's to close
-}
-
-int readerGetc(void *userdata)
-{
-    DescriptorReader &r = readerOf(userdata);
-    if (r.pushedBack >= 0) {
-        const int c = r.pushedBack;
-        r.pushedBack = -1;
-        return c;
-    }
-    if (r.at == r.end && !r.refill())
-        return EOF;
-    return r.buffer[r.at++];
-}
-
-int readerUngetc(int c, void *userdata)
-{
-    readerOf(userdata).pushedBack = c & 0xFF;
-    return c;
-}
-
-long readerRead(void *p, long n, void *userdata)
-{
-    DescriptorReader &r = readerOf(userdata);
-    unsigned char *to = static_cast<unsigned char *>(p);
-    long done = 0;
-    if (n > 0 && r.pushedBack >= 0) {
-        to[done++] = (unsigned char)r.pushedBack;
-        r.pushedBack = -1;
-    }
-    while (done < n) {
-        if (r.at < r.end) {
-            const long take = std::min(long(r.end - r.at), n - done);
-            std::memcpy(to + done, r.buffer + r.at, size_t(take));
-            r.at += int(take);
-            done += take;
-        } else if (n - done >= long(sizeof r.buffer)) { // a long read skips the buffer
-            const long want = n - done;
-            const long got = r.readRaw(to + done, size_t(want));
-            done += got;
-            if (got < want)
-                break;
-        } else if (!r.refill()) {
-            break;
-        }
-    }
-    return done;
-}
-
-int readerPutc(int, void *)
-{
-    return EOF; // read only
-}
-
-long readerWrite(const void *, long, void *)
-{
-    return 0;
-}
-
-// The library's seek: forward only, from the current place.
-int readerSeek(void *userdata, int offset)
-{
-    DescriptorReader &r = readerOf(userdata);
-    if (offset < 0)
-        return -1;
-    int64_t left = offset;
-    if (left > 0 && r.pushedBack >= 0) {
-        r.pushedBack = -1;
-        --left;
-    }
-    const int64_t inBuffer = std::min(int64_t(r.end - r.at), left);
-    r.at += int(inBuffer);
-    r.offset += left - inBuffer;
-    return 0;
-}
-
-// At the end when no byte is left, as the library's own files tell it.
-int readerEof(void *userdata)
-{
-    const DescriptorReader &r = readerOf(userdata);
-    return r.pushedBack < 0 && r.at == r.end && r.offset >= r.size;
-}
-
-int readerError(void *userdata)
-{
-    return readerOf(userdata).failed;
-}
-
-const PACKFILE_VTABLE readerTable = {readerClose, readerGetc, readerUngetc, readerRead, readerPutc,
-                                     readerWrite, readerSeek, readerEof,    readerError};
-
 // After the library has read `file`: the problem with what it read, if any.
 // `made` tells whether the library returned anything.
-LoadProblem afterLoad(const CheckedFile &file, const DescriptorReader &reader, bool made)
+LoadProblem afterLoad(const CheckedFile &file, const GateReader &reader, bool made)
 {
     LoadProblem problem;
     FileStamp now;
@@ -505,6 +395,9 @@ LoadProblem afterLoad(const CheckedFile &file, const DescriptorReader &reader, b
                               (long long)file.stamp.size, (long long)now.size, restoreHint);
     else if (now.changed != file.stamp.changed)
         problem.text = std::string("changed while it was being loaded (it was written to): ") + restoreHint;
+    else if (reader.shortAt >= 0)
+        problem.text = format("changed while it was being loaded (it ended after %lld of its %lld bytes): %s",
+                              (long long)reader.shortAt, (long long)file.stamp.size, restoreHint);
     else if (!made) {
         // The file is as it was checked, so the library's refusal was for room.
         problem.text = "is good, but there was no memory left to load it";
@@ -524,9 +417,9 @@ Made *loadThroughGate(const std::string &folder, const DataFileRule &rule, LoadP
     problem.text = openChecked(folder, rule, file);
     if (!problem.text.empty())
         return nullptr;
-    DescriptorReader reader(file.fd, file.stamp.size);
+    GateReader reader(file.fd, file.stamp.size, file.kept, dataFileRead);
     Made *made = nullptr;
-    if (PACKFILE *pack = pack_fopen_vtable(&readerTable, &reader)) {
+    if (PACKFILE *pack = openGateStream(reader)) {
         made = load(pack);
         pack_fclose(pack);
     }

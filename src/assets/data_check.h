@@ -9,7 +9,9 @@
 //
 // A file may still change after that check (its load can come minutes later),
 // so every load opens the file once, runs the same check on that open file,
-// lets the library read the very same open file, and then holds what the
+// lets the library read the very same open file (the header bytes from the
+// check's own copy, never again from the file, and never past the size the
+// check saw; see gate_reader.h), and then holds what the
 // library made against the header (a picture's size; a sound's rate, bits,
 // channels and length) and the file's size and time against those before the
 // load. Any difference ends the game with a message naming the file; a load
@@ -26,6 +28,8 @@
 #include <cstdint>
 #include <string>
 
+#include "assets/gate_reader.h"
+
 struct DataFileRule {
     const char *name;
     bool music;   // a WAV file; otherwise a BMP picture
@@ -39,6 +43,11 @@ extern const int dataFileRuleCount;
 
 // The rule of the data file called `name`, or null for a name not in the table.
 const DataFileRule *findDataFileRule(const char *name);
+
+// The read every check and load of a data file goes through: the system
+// seam's readAt. A test may put a stand-in here that counts or changes what
+// the file gives.
+extern ReadAtFunction dataFileRead;
 
 // The bounds of what is accepted.
 constexpr int pictureMaxSide = 8192;                 // pixels

@@ -8,7 +8,10 @@
 //                          the old file, every later open finds the new one
 //   CHANGE_SHIM_CUT=1      once more than half of NAME has been read through
 //                          one descriptor (a load, never the check's headers),
-//                          the file is cut to half its size in place
+//                          the file is cut to half its size in place, and
+//                          "change_shim: cut at S C" goes to standard error:
+//                          the monotonic clock's seconds and the process's
+//                          processor seconds at the cut
 //
 // Only open, pread and close are watched, and only for NAME; everything else
 // passes straight through.
@@ -21,6 +24,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace
@@ -85,6 +89,11 @@ ssize_t afterRead(int fd, ssize_t got)
                 cut = true;
                 if (truncate(watchedPath, info.st_size / 2) != 0)
                     std::perror("change_shim: truncate");
+                struct timespec now, used;
+                clock_gettime(CLOCK_MONOTONIC, &now);
+                clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+                std::fprintf(stderr, "change_shim: cut at %lld.%09ld %lld.%09ld\n", (long long)now.tv_sec,
+                             now.tv_nsec, (long long)used.tv_sec, used.tv_nsec);
             }
         }
     return got;
