@@ -514,7 +514,7 @@ TEST_F(SaveTest, ALinkedSaveIsRefusedForWhatItsFileIs)
             EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
             EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
         }
-        if (S_ISREG(after.st_mode) && there) {
+        if (there && S_ISREG(after.st_mode)) {
             std::string text;
             ASSERT_EQ(chmod(target.c_str(), 0600), 0); // to read it back as anyone
             ASSERT_TRUE(folder.read("elsewhere/save.txt", text));
