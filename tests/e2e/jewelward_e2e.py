@@ -33,7 +33,7 @@ import time
 import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xvfb import children_of, display_free, start_xvfb  # noqa: E402
+from xvfb import children_of, display_free, read_framebuffer, start_xvfb  # noqa: E402
 
 SCREEN_W, SCREEN_H = 640, 480
 HERO_BOX = (272, 192, 96, 96)      # the hero's sprite while the camera can follow
@@ -649,13 +649,15 @@ class Session:
         self.runs = 0
         self.music_mark = self.music_seen = 0
         self.shots = []
-        self.key_sent = 0
+        self.key_sent, self.key_sent_at = 0, 0.0
         self._pictures = {}
 
     # -- set-up and tear-down
     def start_x(self):
+        self.fbdir = os.path.join(self.tmp, "screen")
+        os.makedirs(self.fbdir)
         try:
-            self.xvfb, self.display = start_xvfb(50, self.tmp, SCREEN_W, SCREEN_H)
+            self.xvfb, self.display = start_xvfb(50, self.tmp, SCREEN_W, SCREEN_H, self.fbdir)
         except RuntimeError as error:
             raise Failure(str(error))
 
@@ -780,7 +782,7 @@ class Session:
 
     def hold(self, key, seconds):
         self.xdo("keydown", key)
-        self.key_sent = self.sound_mark()  # the X server has the key by now
+        self.key_sent, self.key_sent_at = self.sound_mark(), time.time()  # the X server has the key by now
         time.sleep(seconds)
         self.xdo("keyup", key)
 
@@ -809,9 +811,12 @@ class Session:
 
     def shot(self, label):
         path = os.path.join(self.tmp, "shot-%02d-%s.ppm" % (len(self.shots), label))
-        subprocess.run(["import", "-display", self.display, "-window", "root", "-depth", "8", path], check=True)
-        with open(path, "rb") as f:
-            image = Image.from_ppm(f.read())
+        try:
+            image = Image(*read_framebuffer(self.fbdir))
+        except (OSError, RuntimeError) as error:
+            raise Failure("cannot read the screen: %s" % error)
+        with open(path, "wb") as f:
+            f.write(b"P6\n%d %d\n255\n" % (image.w, image.h) + image.data)
         self.shots.append(("%02d-%s" % (len(self.shots), label), path))
         return image
 
@@ -1620,11 +1625,12 @@ def scenario_hurt_flash(s):
     resume(s)
     reds = []
     # Into the pushed-back boss again and again, until a screenshot catches
-    # the flash: held longer (on a loaded machine a screenshot is slow), the
-    # hero would walk past the boss into whatever lies beyond.
+    # the flash: held longer, the hero would walk past the boss into
+    # whatever lies beyond.
     s.xdo("keydown", "Right")
     try:
-        while len(reds) < 12 and (not reds or max(reds) < 300):
+        until = time.time() + 1.5
+        while (not reds or max(reds) < 300) and time.time() < until:
             reds.append(red_pixels(s.shot("touching-%d" % len(reds))))
     finally:
         s.xdo("keyup", "Right")
@@ -1672,16 +1678,21 @@ def scenario_kill_sound(s):
     run_dir = s.data_copy()
     s.start_x()
     s.start_game()
-    seed = int(time.time()) + 2
-    places = enemy_places(replay, s.data_dir, seed, s.tmp)
-    kind, x, y = next(p for p in places if 400 <= p[1] <= 2800 and 300 <= p[2] <= 2800)
-    hero = (x - 60, y)
-    write_save(run_dir, camera=(hero[0] - 272, hero[1] - 192), hero=hero)
+    ahead = 2  # seconds: a loaded machine may need more to run the replay tool
+    for _ in range(4):
+        began = time.time()
+        seed = int(began) + ahead
+        places = enemy_places(replay, s.data_dir, seed, s.tmp)
+        kind, x, y = next(p for p in places if 400 <= p[1] <= 2800 and 300 <= p[2] <= 2800)
+        hero = (x - 60, y)
+        write_save(run_dir, camera=(hero[0] - 272, hero[1] - 192), hero=hero)
+        if time.time() < seed + 0.1:
+            break
+        ahead = 2 + int(2 * (time.time() - began))
     print("seed %d: the hero resumes 60 pixels left of the %s at (%d, %d)" % (seed, kind, x, y))
-    time.sleep(max(0.0, seed + 0.2 - time.time()))
-    pressed_at = time.time()
+    time.sleep(max(0.0, seed + 0.1 - time.time()))
     resume(s)
-    check(int(pressed_at) == seed and int(pressed_at + 0.1) == seed, "F2 was not pressed inside second %d" % seed)
+    check(int(s.key_sent_at) == seed, "F2 reached the X server at %.2f s, outside second %d" % (s.key_sent_at, seed))
     mark = s.sound_mark()
     s.press("Return")
     capture = s.sound(mark, s.seconds_since(mark) + 0.6)
