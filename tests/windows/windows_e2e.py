@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """End-to-end scenarios of the Windows game: the real jewelward.exe under
-Wine on its own 640 x 480 Xvfb in full screen, driven like a player with
+Wine on its own Xvfb (640 x 480 in full screen; larger screens in a window,
+see scenario_large), driven like a player with
 xdotool keydown/keyup (XTEST), checked by screenshots against the data
 pictures and by the sound recorded from a private PulseAudio sink against the
 data music. The picture and sound comparisons are those of the Linux
 end-to-end tests (tests/e2e/jewelward_e2e.py).
 
 usage: windows_e2e.py SCENARIO WINE_PREFIX GAME_EXE DATA_DIR OUT_DIR
+       SCENARIO: play, damaged_data, or large_WxHxDEPTH_title / _play
 
 The game runs from a folder holding the exe and the data, as the zip lays it
 out, started from another working folder: it must find its own.
@@ -27,6 +29,7 @@ from jewelward_e2e import (BOX_AREA, BOX_BAND, DOWN_TO_WALL, NEW_GAME_SAVE, SOUN
                            expect_screen, expect_track, expect_world_view, find_camera_x, resume, view_condition,
                            wait_save)
 from wine_env import Pulse, make_prefix, wine_environment  # noqa: E402
+from xvfb import display_free  # noqa: E402
 
 ONSET_LEVEL = 200  # a sample this far from silence: the music has begun
 
@@ -46,6 +49,43 @@ class WineSession(e2e.Session):
         run_dir = super().data_copy()
         shutil.copy(self.game, run_dir)
         return run_dir
+
+    def start_large_x(self, width, height, depth):
+        """An Xvfb larger than the game's 640 x 480, where Wine refuses the
+        full-screen mode and the game falls back to a window."""
+        for number in range(50, 100):
+            if not display_free(number):
+                continue
+            log = open(os.path.join(self.tmp, "xvfb.log"), "w")
+            self.xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx%d" % (width, height, depth),
+                                          "-nolisten", "tcp", "-noreset"], stdout=log, stderr=log)
+            log.close()
+            deadline = time.time() + 10
+            while time.time() < deadline and self.xvfb.poll() is None:
+                if subprocess.run(["xdpyinfo", "-display", ":%d" % number], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL).returncode == 0:
+                    self.display = ":%d" % number
+                    return
+                time.sleep(0.05)
+            if self.xvfb.poll() is None:
+                self.xvfb.kill()
+            self.xvfb.wait()
+        raise Failure("no Xvfb of %dx%dx%d could be started" % (width, height, depth))
+
+    def sound_since(self, start):
+        """The byte position of the first sound after `start` in the
+        recording, or None while there is none yet."""
+        end = self.sound_mark()
+        if end <= start:
+            return None
+        with open(self.sound_path, "rb") as f:
+            f.seek(start)
+            raw = f.read(end - start)
+        values = struct.unpack("<%dh" % (len(raw) // 2), raw[:len(raw) // 2 * 2])
+        for i, v in enumerate(values):
+            if abs(v) > ONSET_LEVEL:
+                return start + i // 2 * 4
+        return None
 
     def start_sound(self):
         self.pulse = Pulse(self.tmp)
@@ -259,7 +299,64 @@ def scenario_damaged_data(s):
     check(file_name in err, "the game's message does not name %s: %r" % (file_name, err[-500:]))
 
 
+def start_focused_to_title(s, width, height, depth):
+    """Starts the game on a large screen and, from 2 s after the launch,
+    gives its window the focus every half second, as a window manager does
+    when a window is shown and as a player's clicks do, until the title's
+    music plays. Full screen at 640 x 480 is refused there (after about 7 s
+    of attempts, each showing the window anew) and the game falls back to a
+    window, so the focus arrives during the full-screen attempts, during the
+    windowed mode's set-up and in the window itself. Recognised by its music,
+    not its picture: without a window manager Wine leaves a window that was
+    minimised and restored where it was minimised, off the screen, although
+    the game runs in it (see the README)."""
+    s.data_copy()
+    s.start_large_x(width, height, depth)
+    s.start_sound()
+    mark = s.sound_mark()
+    launched = time.time()
+    s.start_game(wait_title=False)
+    windowed = False
+    while True:
+        if s.sound_since(mark) is not None:
+            break
+        check(s.game_proc.poll() is None, "the game ended with %s before its title" % s.game_proc.returncode)
+        check(time.time() - launched < 90, "no title music within 90 s of the launch (%s)"
+              % ("the game set its window title" if windowed else "no window of the game is named Jewelward"))
+        if time.time() - launched >= 2:
+            found = s.xdo("search", "--name", "jewelward", tolerate=True).split()
+            for window in found:
+                s.xdo("windowfocus", window, tolerate=True)
+                # The title "Jewelward" is set once a screen mode is set.
+                windowed = windowed or s.xdo("getwindowname", window, tolerate=True).strip() == "Jewelward"
+        time.sleep(0.5)
+    print("title music %.1f s after the launch" % (time.time() - launched))
+    check(windowed, "the game plays without a window named Jewelward")
+    time.sleep(1)  # the title's loop reads the keys from now on
+
+
+def scenario_large(width, height, depth, where):
+    """On a screen larger than 640 x 480 the game plays in a window whatever
+    the focus does, and ESC ends it: on the title with 1, in play with 0."""
+    def scenario(s):
+        start_focused_to_title(s, width, height, depth)
+        if where == "play":
+            for _ in range(4):  # three story pages, then play
+                s.press("Return")
+                time.sleep(0.6)
+        s.press("Escape")
+        code = s.wait_exit(30)
+        err = s.output()[1]
+        check(code == (0 if where == "play" else 1), "ESC %s ended with %s, expected %d%s"
+              % ("in play" if where == "play" else "on the title", code, 0 if where == "play" else 1,
+                 (": " + err.strip()[-300:]) if err.strip() else ""))
+    return scenario
+
+
 SCENARIOS = {"play": scenario_play, "damaged_data": scenario_damaged_data}
+for _w, _h, _d in ((1366, 768, 16), (1920, 1080, 24)):
+    for _where in ("title", "play"):
+        SCENARIOS["large_%dx%dx%d_%s" % (_w, _h, _d, _where)] = scenario_large(_w, _h, _d, _where)
 
 
 def main(argv):
