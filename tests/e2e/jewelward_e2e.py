@@ -1555,5 +1555,55 @@ def run_scenario(scenario, name, session):
     return 1 if failed else 0
 
 
+# ---------------------------------------------------------------- three quarters
+
+# The hero resumed beside something taller than he is: (label, hero position,
+# camera, in front). Just south of a wood and of a house, he stands where a
+# step north is refused (his reference cell under the blocked one, in its top
+# step of 4 pixels), in front of the drawn face: every pixel of him shows.
+# Just north of a house, in the free cell above it, he stands behind it: the
+# roof's eaves hide his legs, not his head. The trees of a wood rise higher
+# than a roof (a step from their edge he is all but hidden), so a cell further
+# north he stands under the canopy's edge, its lower crowns over his legs.
+OVERLAY_CASES = [
+    ("south of a house", (400, 380), (128, 188), True),     # blocked cell (11, 13)
+    ("south of a wood", (2512, 348), (2240, 156), True),    # blocked cell (10, 79)
+    ("north of a house", (208, 416), (0, 224), False),      # blocked cell (15, 7)
+    ("under a wood's edge", (2416, 896), (2144, 704), False),  # blocked cell (31, 76)
+]
+
+
+def scenario_three_quarters(s):
+    """For each case: resumed beside something tall, the hero is whole in
+    front of it and partly hidden behind it; the view around him is the world
+    picture, the overlay drawn over it changing nothing."""
+    sheet = s.picture("Avatar.bmp")
+    world = s.picture("worldMap.bmp")
+    cells = [(r, c) for r in range(8) for c in range(8)]
+    s.start_x()
+    for label, hero, camera, in_front in OVERLAY_CASES:
+        run_dir = s.data_copy()
+        write_save(run_dir, camera=camera, hero=hero)
+        s.start_game()
+        resume(s)
+        at = (hero[0] - camera[0], hero[1] - camera[1])
+        hero_box = (at[0], at[1], 96, 96)
+        shot = s.wait_screen(label, lambda shot: diff_fraction(shot, world, excludes=(hero_box, HUD_BOX),
+                                                               ref_at=camera) < 0.05, 5)
+        match, where = best_cell(shot, at[0], at[1], sheet, 96, 96, cells)
+        print("%s: %.1f %% of the hero's frame %s shows" % (label, 100 * match, where))
+        if in_front:
+            check(match >= 0.97, "%s: only %.1f %% of the hero shows, though he stands in front"
+                  % (label, 100 * match))
+        else:
+            check(0.2 <= match <= 0.9, "%s: %.1f %% of the hero shows; behind it he is partly hidden"
+                  % (label, 100 * match))
+        s.press("Escape")
+        check(s.wait_exit(10) == 0, "%s: ESC in play did not end with 0" % label)
+
+
+SCENARIOS["three_quarters"] = scenario_three_quarters
+
+
 if __name__ == "__main__":
     sys.exit(main(sys.argv))

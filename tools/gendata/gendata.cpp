@@ -1,7 +1,7 @@
 // gendata.cpp - writes every picture, music and sound effect file the game loads into a
 // folder: gendata FOLDER. Everything is drawn and composed here, from code;
 // the same bytes come out on every run. "gendata --icons FOLDER" writes the
-// desktop icons instead.
+// desktop icons instead, "gendata --world FOLDER" the world and its overlay alone.
 
 #include <cstdio>
 #include <functional>
@@ -15,8 +15,16 @@ int main(int argc, char **argv)
 {
     if (argc == 3 && std::string(argv[1]) == "--icons")
         return writeIcons(argv[2]) ? 0 : 1;
+    if (argc == 3 && std::string(argv[1]) == "--world") { // the world and its overlay alone, to look at
+        const WorldPictures world = paintWorld();
+        const std::string dir = argv[2];
+        return writeBmp(dir + "/worldMap.bmp", world.world) &&
+                       writeBmp(dir + "/worldOverlay.bmp", overlayAtlas(world.overlay))
+                   ? 0
+                   : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: gendata FOLDER | gendata --icons FOLDER\n");
+        std::fprintf(stderr, "usage: gendata FOLDER | gendata --icons FOLDER | gendata --world FOLDER\n");
         return 2;
     }
     const std::string dir = argv[1];
@@ -25,7 +33,11 @@ int main(int argc, char **argv)
     std::thread music([&] { musicOk = writeMusic(dir); });
     bool ok = true;
     auto bmp = [&](const std::string &name, const Image &im) { ok = writeBmp(dir + "/" + name, im) && ok; };
-    bmp("worldMap.bmp", paintWorld());
+    {
+        const WorldPictures world = paintWorld();
+        bmp("worldMap.bmp", world.world);
+        bmp("worldOverlay.bmp", overlayAtlas(world.overlay));
+    }
     bmp("Avatar.bmp", paintHeroWalk());
     bmp("avatar attacks.bmp", paintHeroAttack());
     bmp("Lizard.bmp", paintLizards());
