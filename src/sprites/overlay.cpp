@@ -2,12 +2,18 @@
 
 #include "sprites/overlay.h"
 
+#include <algorithm>
+
 #include "core/failure.h"
 #include "sprites/data_check.h"
 
 static RLE_SPRITE *cells[overlayCellsPerSide][overlayCellsPerSide] = {};
 static bool loaded = false;
 static int cellCount = 0;
+constexpr int cellTotal = overlayCellsPerSide * overlayCellsPerSide;
+static bool marked[cellTotal] = {};
+static int16_t markList[cellTotal]; // the marked cells, each once
+static int markCount = 0;
 
 void loadOverlay()
 {
@@ -47,19 +53,41 @@ void loadOverlay()
     loaded = true;
 }
 
+void markOverlayUnder(int64_t x, int64_t y, int32_t w, int32_t h)
+{
+    if (w <= 0 || h <= 0)
+        return;
+    const int64_t side = overlayCellsPerSide, last = side - 1;
+    const int64_t column0 = x < 0 ? 0 : x / overlayCellSize, row0 = y < 0 ? 0 : y / overlayCellSize;
+    const int64_t right = x + w - 1, bottom = y + h - 1;
+    if (right < 0 || bottom < 0)
+        return;
+    const int64_t column1 = std::min(last, right / overlayCellSize),
+                  row1 = std::min(last, bottom / overlayCellSize);
+    for (int64_t row = row0; row <= row1; ++row)
+        for (int64_t column = column0; column <= column1; ++column) {
+            const int index = int(row * side + column);
+            if (!marked[index] && cells[row][column]) {
+                marked[index] = true;
+                markList[markCount++] = int16_t(index);
+            }
+        }
+}
+
 void drawOverlay(BITMAP *dest, int32_t camX, int32_t camY)
 {
     // In 64 bits: a saved camera at the 32-bit limits is simply off the world.
     const int64_t left = int64_t(camX), top = int64_t(camY);
-    const int64_t firstColumn = left < 0 ? 0 : left / overlayCellSize;
-    const int64_t firstRow = top < 0 ? 0 : top / overlayCellSize;
-    const int64_t lastColumn = (left + dest->w - 1) / overlayCellSize;
-    const int64_t lastRow = (top + dest->h - 1) / overlayCellSize;
-    for (int64_t row = firstRow; row <= lastRow && row < overlayCellsPerSide; ++row)
-        for (int64_t column = firstColumn; column <= lastColumn && column < overlayCellsPerSide; ++column)
-            if (const RLE_SPRITE *sprite = cells[row][column])
-                draw_rle_sprite(dest, sprite, int(column * overlayCellSize - left),
-                                int(row * overlayCellSize - top));
+    for (int i = 0; i < markCount; ++i) {
+        const int index = markList[i];
+        marked[index] = false;
+        const int64_t sx = int64_t(index % overlayCellsPerSide) * overlayCellSize - left;
+        const int64_t sy = int64_t(index / overlayCellsPerSide) * overlayCellSize - top;
+        if (sx < dest->w && sy < dest->h && sx > -overlayCellSize && sy > -overlayCellSize)
+            draw_rle_sprite(dest, cells[index / overlayCellsPerSide][index % overlayCellsPerSide], int(sx),
+                            int(sy));
+    }
+    markCount = 0;
 }
 
 int overlayCellCount()

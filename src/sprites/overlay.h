@@ -21,7 +21,13 @@ constexpr int overlayCellsPerSide = 50;
 // does nothing.
 void loadOverlay();
 
-// Draws the cells the view of `dest`'s size at the camera touches.
+// Marks the cells under a figure's picture (world place and size): every
+// figure drawn this tick. Where no figure stands the world picture already
+// shows the overlay's pixels, so only marked cells need drawing again.
+void markOverlayUnder(int64_t x, int64_t y, int32_t w, int32_t h);
+
+// Draws the marked cells that the view of `dest`'s size at the camera
+// touches, and clears every mark.
 void drawOverlay(BITMAP *dest, int32_t camX, int32_t camY);
 
 // How many cells are held (for the tests and the benchmark).
