@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from the real game under Xvfb: the title, the
-# village after a short walk, and a fight beside the dark lord's arena with
-# the HUD. Writes docs/title.png, docs/village.png and docs/fight.png.
+# hero behind a roof in the village, the hero under a wood's canopy, and a
+# fight with an ogre with the HUD. Writes docs/title.png, docs/village.png,
+# docs/wood.png and docs/fight.png.
 #   tools/screenshots.sh BUILD_FOLDER
 # DISPLAYS="40 41" picks the Xvfb display numbers tried (default 81 to 99).
 set -euo pipefail
@@ -39,20 +40,55 @@ stop() { press Escape 0.2; wait "$game" || true; game=""; }
 
 start
 import -window root "$root/docs/title.png"
-for _ in 1 2 3 4; do press Return; sleep 0.3; done
-xdotool keydown Down; sleep 2.4; xdotool keyup Down
-xdotool keydown Right; sleep 1.6; xdotool keyup Right
+stop
+
+# The village: the hero just north of a house, his legs behind its roof, the
+# doors of the houses below him.
+printf '0\n224\n208\n416\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n' > "$work/data/heroData.txt"
+start
+press F2
+sleep 0.6
 import -window root "$root/docs/village.png"
 stop
 
-# The hero beside the dark lord, hurt, with a jewel taken, mid-swing.
-printf '2180\n2250\n2470\n2496\n0\n3\n17\n25\n12\n20\n21\n20\n1\n0\n0\n' > "$work/data/heroData.txt"
+# A wood: the hero under the edge of its canopy, the trunks of its front row
+# standing where a step north is refused.
+printf '2144\n704\n2416\n896\n2\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n' > "$work/data/heroData.txt"
 start
 press F2
+sleep 0.6
+import -window root "$root/docs/wood.png"
+stop
+
+# A fight with an ogre, mid-swing: the enemies are placed from the clock's
+# second at F2, so the replay tool tells where they stand for a second just
+# ahead, the save puts the hero left of the ogre with the most company, and F2
+# is pressed inside that second.
+start
+seed=$(( $(date +%s) + 3 ))
+printf '0\n0\n272\n192\n0\n1\n25\n25\n20\n20\n0\n10\n0\n0\n0\n' > "$work/place.save"
+printf 'seed %d\nsave place.save\n2 -\n1 F2\n1 -\n' "$seed" > "$work/place.replay"
+(cd "$work" && "$build/tools/replay" --data "$build/data" --no-effects place.replay) > "$work/places.txt" 2>/dev/null
+read -r hx hy cx cy < <(python3 - "$work/places.txt" <<'PY'
+import sys
+places = []
+for line in open(sys.argv[1]):
+    words = line.replace(":", "").split()
+    if words and words[0] in ("lizard", "ogre"):
+        places.append((words[0], int(words[3]), int(words[5])))
+def company(p):
+    return sum(1 for q in places if abs(q[1] - p[1]) < 260 and abs(q[2] - p[2]) < 200)
+ogres = [p for p in places if p[0] == "ogre" and 400 <= p[1] <= 2800 and 300 <= p[2] <= 2800]
+_, x, y = max(ogres, key=company)
+print(x - 60, y, x - 60 - 272, y - 192)
+PY
+)
+printf '%d\n%d\n%d\n%d\n0\n3\n17\n25\n12\n20\n21\n20\n1\n0\n0\n' "$cx" "$cy" "$hx" "$hy" > "$work/data/heroData.txt"
+python3 -c "import time; time.sleep(max(0.0, $seed + 0.2 - time.time()))"
+press F2 0.05
 sleep 0.3
-press Right 0.05
 press Return 0.05
-sleep 0.35
+sleep 0.3
 import -window root "$root/docs/fight.png"
 stop
 echo "screenshots written to $root/docs"

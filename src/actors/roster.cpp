@@ -18,6 +18,8 @@ Character jewels[jewelCount];
 
 BITMAP *lizardFrames[facingCount][walkFrameCount];
 BITMAP *ogreFrames[facingCount][walkFrameCount];
+static RLE_SPRITE *lizardRle[facingCount][walkFrameCount]; // the same frames as RLE sprites
+static RLE_SPRITE *ogreRle[facingCount][walkFrameCount];
 BITMAP *slash;
 BITMAP *jewelPicture;
 
@@ -37,14 +39,15 @@ const char *const villagerFiles[villagerCount] = {"looking s0000.bmp", "villager
 const Place jewelPlaces[jewelCount] = {{1650, 2000}, {1425, 2725}, {2000, 350}};
 
 // Lizards and ogres: shared frames, size of frame [0][0], random place.
-void setUpKind(Character *kind, int count, BITMAP *frames[facingCount][walkFrameCount], int32_t worldHeight,
-               int32_t worldWidth)
+void setUpKind(Character *kind, int count, BITMAP *frames[facingCount][walkFrameCount],
+               RLE_SPRITE *rle[facingCount][walkFrameCount], int32_t worldHeight, int32_t worldWidth)
 {
+    makeRleTable(&frames[0][0], facingCount * walkFrameCount, &rle[0][0]);
     for (int i = 0; i < count; ++i) {
         Character &enemy = kind[i];
         for (int f = 0; f < facingCount; ++f)
             for (int k = 0; k < walkFrameCount; ++k)
-                enemy.walkFrames[f][k] = frames[f][k];
+                enemy.walkFrames[f][k] = frames[f][k], enemy.walkRle[f][k] = rle[f][k];
         enemy.width = enemy.walkFrames[0][0]->w;
         enemy.height = enemy.walkFrames[0][0]->h;
         enemy.ticksPerFrame = enemyTicksPerFrame;
@@ -123,13 +126,15 @@ void setUpEnemies(int32_t worldHeight, int32_t worldWidth)
     slash = loadCheckedPicture("slash.bmp");
 
     cutSheet("Lizard.bmp", 90, 100, walkFrameCount, facingCount * walkFrameCount, &lizardFrames[0][0]);
-    setUpKind(lizards, lizardCount, lizardFrames, worldHeight, worldWidth);
+    setUpKind(lizards, lizardCount, lizardFrames, lizardRle, worldHeight, worldWidth);
     cutSheet("ogre.bmp", 96, 96, walkFrameCount, facingCount * walkFrameCount, &ogreFrames[0][0]);
-    setUpKind(ogres, ogreCount, ogreFrames, worldHeight, worldWidth);
+    setUpKind(ogres, ogreCount, ogreFrames, ogreRle, worldHeight, worldWidth);
 
     cutSheet("Bad guy.bmp", 96, 96, walkFrameCount, facingCount * walkFrameCount, &boss.walkFrames[0][0]);
     cutSheet("Bad guy attack.bmp", 96, 96, attackFrameCount, facingCount * attackFrameCount,
              &boss.attackFrames[0][0]);
+    makeRleTable(&boss.walkFrames[0][0], facingCount * walkFrameCount, &boss.walkRle[0][0]);
+    makeRleTable(&boss.attackFrames[0][0], facingCount * attackFrameCount, &boss.attackRle[0][0]);
     boss.ticksPerFrame = bossTicksPerFrame;
     boss.width = boss.walkFrames[0][0]->w;
     boss.height = boss.walkFrames[0][0]->h;

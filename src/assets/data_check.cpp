@@ -25,6 +25,7 @@ const DataFileRule dataFileRules[] = {
     {"worldMap.bmp", false, worldPixels, worldPixels, true},
     {"gameover.bmp", false, worldPixels, worldPixels, true}, // shown wherever the camera stands
     {"Victory.bmp", false, worldPixels, worldPixels, true},
+    {"worldOverlay.bmp", false, worldPixels, 64, false}, // atlas of what is drawn over the figures
     {"Avatar.bmp", false, 8 * 96, 8 * 96, false},
     {"avatar attacks.bmp", false, 13 * 96, 8 * 96, false},
     {"Lizard.bmp", false, 8 * 90, 8 * 100, false},

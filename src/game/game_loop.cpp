@@ -17,6 +17,7 @@
 #include "core/sound_effects.h"
 #include "game/hero_control.h"
 #include "persist/save_file.h"
+#include "sprites/overlay.h"
 #include "world/walk_grids.h"
 
 // The screen-sized part of the picture at the camera becomes the frame; where
@@ -87,6 +88,7 @@ void setUpGame(ShellState &state)
 {
     setUpEnemies(state.backdrop->h, state.backdrop->w);
     setUpHero(state);
+    loadOverlay();
 }
 
 // F1 saves in every tick it is held; a failure is told once per press, on the
@@ -187,6 +189,8 @@ void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
     drawEnemies(state.cameraX, state.cameraY, frame);
     drawVillagersAndJewels(state.cameraX, state.cameraY, frame);
     updateDying(state.cameraX, state.cameraY, frame);
+    if (state.backdropName && std::strcmp(state.backdropName, "worldMap.bmp") == 0)
+        drawOverlay(frame, state.cameraX, state.cameraY); // over the figures standing behind
     drawLifeBar(frame);
     drawMagicBar(frame);
     drawJewelIcons(frame);

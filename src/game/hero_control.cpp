@@ -13,6 +13,8 @@ void setUpHero(ShellState &state)
     cutSheet("Avatar.bmp", 96, 96, walkFrameCount, facingCount * walkFrameCount, &hero.walkFrames[0][0]);
     cutSheet("avatar attacks.bmp", 96, 96, attackFrameCount, facingCount * attackFrameCount,
              &hero.attackFrames[0][0]);
+    makeRleTable(&hero.walkFrames[0][0], facingCount * walkFrameCount, &hero.walkRle[0][0]);
+    makeRleTable(&hero.attackFrames[0][0], facingCount * attackFrameCount, &hero.attackRle[0][0]);
     hero.width = hero.walkFrames[0][0]->w;
     hero.height = hero.walkFrames[0][0]->h;
     if (!state.resumedFromSave) {

@@ -2,6 +2,8 @@
 
 #include "sprites/character.h"
 
+#include "sprites/overlay.h"
+
 #include "world/coords.h"
 
 void Character::moveRight(int32_t bound, int32_t step)
@@ -105,12 +107,20 @@ BITMAP *Character::frameInView(const BITMAP *dest, int32_t camX, int32_t camY, i
         return nullptr;
     sx = int(screenX);
     sy = int(screenY);
+    markOverlayUnder(x, y, width, height); // drawn now: what stands in front covers it
     return picture;
 }
 
 void Character::draw(BITMAP *dest, int32_t camX, int32_t camY) const
 {
     int sx = 0, sy = 0;
-    if (BITMAP *picture = frameInView(dest, camX, camY, sx, sy))
+    BITMAP *picture = frameInView(dest, camX, camY, sx, sy);
+    if (!picture)
+        return;
+    // The frame in use is valid here: frameInView found its picture.
+    const RLE_SPRITE *rle = attacking ? attackRle[facing][frame] : walkRle[facing][frame];
+    if (rle && rle->w == width && rle->h == height)
+        draw_rle_sprite(dest, rle, sx, sy);
+    else
         masked_blit(picture, dest, 0, 0, sx, sy, width, height);
 }

@@ -50,6 +50,10 @@ class Character
     bool dying = false;              // the death sequence is running
     BITMAP *walkFrames[facingCount][walkFrameCount] = {};     // [facing][frame]
     BITMAP *attackFrames[facingCount][attackFrameCount] = {}; // [facing][frame]
+    // The same frames as RLE sprites where the set-up made them (the same
+    // pixels, drawn by skipping transparent runs); draw() prefers them.
+    RLE_SPRITE *walkRle[facingCount][walkFrameCount] = {};
+    RLE_SPRITE *attackRle[facingCount][attackFrameCount] = {};
 
     // One clamped step. Callers pass step 4, the picture's width to moveRight,
     // its height to moveDown and 0 to moveLeft and moveUp. Nothing happens while

@@ -25,3 +25,12 @@ void cutSheet(const char *fileName, int32_t cellW, int32_t cellH, int32_t column
         table[i] = cutCell(sheet, cellW, cellH, 0, 0, columns, i);
     destroy_bitmap(sheet);
 }
+
+void makeRleTable(BITMAP *const *table, int32_t cells, RLE_SPRITE **rleTable)
+{
+    for (int32_t i = 0; i < cells; ++i) {
+        rleTable[i] = get_rle_sprite(table[i]);
+        if (!rleTable[i])
+            failOutOfMemory("a sprite cell");
+    }
+}

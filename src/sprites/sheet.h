@@ -19,3 +19,6 @@ BITMAP *cutCell(BITMAP *sheet, int32_t cellW, int32_t cellH, int32_t originX, in
 // (a [facing][frame] table seen flat), and destroys the sheet.
 void cutSheet(const char *fileName, int32_t cellW, int32_t cellH, int32_t columns, int32_t cells,
               BITMAP **table);
+
+// An RLE sprite of each of `cells` cut cells, into rleTable (same layout).
+void makeRleTable(BITMAP *const *table, int32_t cells, RLE_SPRITE **rleTable);

@@ -3,6 +3,7 @@
 // his largest frame, the dark lord at least twice it, lizards low.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -114,4 +115,53 @@ TEST(Figures, VillagersAtTheHerosHeight)
         EXPECT_NEAR(c.height(), heroHeight, 0.1 * heroHeight) << name;
         EXPECT_EQ(c.bottom, p.h - 1) << name << " does not stand on the bottom edge";
     }
+}
+
+namespace
+{
+
+// Hue (degrees), saturation and luminance of a colour.
+struct Hsl {
+    double hue, sat, lum;
+};
+Hsl hsl(uint32_t c)
+{
+    const double r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
+    const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
+    double h = 0;
+    if (mx > mn) {
+        if (mx == r)
+            h = 60 * std::fmod((g - b) / (mx - mn) + 6, 6.0);
+        else if (mx == g)
+            h = 60 * ((b - r) / (mx - mn) + 2);
+        else
+            h = 60 * ((r - g) / (mx - mn) + 4);
+    }
+    return {h, mx > 0 ? (mx - mn) / mx : 0, 0.299 * r + 0.587 * g + 0.114 * b};
+}
+
+} // namespace
+
+// The ogre reads apart from what it walks on and from the hero: few of its
+// pixels look like open ground (bright, warm-to-green: earth, paving, sand,
+// fields, grass, as the world map's test reads ground), and fewer still share
+// the hero's saturated blue.
+TEST(Figures, TheOgreStandsApartFromTheGroundAndTheHero)
+{
+    const Picture ogre = readPicture("ogre.bmp");
+    ASSERT_EQ(ogre.w, 8 * 96);
+    long opaque = 0, groundLike = 0, heroBlue = 0;
+    for (uint32_t c : ogre.px) {
+        if (c == maskColour)
+            continue;
+        ++opaque;
+        const Hsl h = hsl(c);
+        groundLike += h.lum >= 92 && h.sat >= 0.2 && h.hue >= 22 && h.hue <= 150;
+        heroBlue += h.sat >= 0.35 && h.hue >= 200 && h.hue <= 245;
+    }
+    ASSERT_GT(opaque, 0);
+    std::printf("ogre: %.1f %% of its pixels look like ground, %.1f %% like the hero's blue\n",
+                100.0 * groundLike / opaque, 100.0 * heroBlue / opaque);
+    EXPECT_LT(groundLike, opaque / 5);
+    EXPECT_LT(heroBlue, opaque / 20);
 }

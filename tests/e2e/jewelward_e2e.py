@@ -91,6 +91,10 @@ class Image:
         check(len(data) == w * h * 3, "short PPM from ImageMagick")
         return cls(w, h, data)
 
+    def pixel(self, x, y):
+        i = (y * self.w + x) * 3
+        return tuple(self.data[i:i + 3])
+
     def crop(self, x, y, w, h):
         rows = []
         for row in range(y, y + h):
@@ -149,14 +153,15 @@ def diff_fraction(shot, ref, box=(0, 0, SCREEN_W, SCREEN_H), excludes=(), ref_at
     return differing / counted if counted else 1.0
 
 
-def sprite_match(shot, sx, sy, cell):
-    """Share of the cell's opaque pixels that the shot shows at (sx, sy)."""
+def sprite_match(shot, sx, sy, cell, hidden=None):
+    """Share of the cell's opaque pixels that the shot shows at (sx, sy),
+    leaving out those for which hidden(screen x, screen y) holds."""
     opaque = same = 0
     for y in range(cell.h):
         for x in range(cell.w):
             i = (y * cell.w + x) * 3
             c = cell.data[i:i + 3]
-            if tuple(c) == MASK:
+            if tuple(c) == MASK or (hidden and hidden(sx + x, sy + y)):
                 continue
             opaque += 1
             j = ((sy + y) * shot.w + sx + x) * 3
@@ -166,13 +171,38 @@ def sprite_match(shot, sx, sy, cell):
     return same / opaque if opaque else 0.0
 
 
-def best_cell(shot, sx, sy, sheet, cell_w, cell_h, cells):
+def best_cell(shot, sx, sy, sheet, cell_w, cell_h, cells, hidden=None):
     """(match, (row, column)) of the best-matching sheet cell among cells."""
     best = (-1.0, None)
     for row, col in cells:
         cell = sheet.crop(col * cell_w, row * cell_h, cell_w, cell_h)
-        best = max(best, (sprite_match(shot, sx, sy, cell), (row, col)))
+        best = max(best, (sprite_match(shot, sx, sy, cell, hidden), (row, col)))
     return best
+
+
+class WorldOverlay:
+    """What the game draws over the figures (roofs, wall tops, tree crowns),
+    read from its atlas of 64 x 64 cells as src/sprites/overlay.h lays it out."""
+
+    def __init__(self, data_dir):
+        self.atlas = load_picture(os.path.join(data_dir, "worldOverlay.bmp"))
+        self.slots = {}
+        per_row = self.atlas.w // 64
+        for k in range(per_row * (self.atlas.h // 64 - 1)):
+            x, y = k % 256 * 12, k // 256
+            if x + 12 > self.atlas.w or self.atlas.pixel(x, y) == MASK:
+                break
+            index = 0
+            for bit in range(12):
+                index = index << 1 | (self.atlas.pixel(x + bit, y)[1] > 127)
+            self.slots[index] = (k % per_row * 64, (1 + k // per_row) * 64)
+
+    def covers(self, x, y):
+        """Whether the overlay has a pixel at world (x, y)."""
+        if x < 0 or y < 0 or x >= 3200 or y >= 3200:
+            return False
+        slot = self.slots.get(y // 64 * 50 + x // 64)
+        return slot is not None and self.atlas.pixel(slot[0] + x % 64, slot[1] + y % 64) != MASK
 
 
 def overlay_masked(base, sprite, x, y):
@@ -805,6 +835,11 @@ class Session:
         send_close_request(self.display, self.window)
 
     # -- screen
+    def world_overlay(self):
+        if "worldOverlay" not in self._pictures:
+            self._pictures["worldOverlay"] = WorldOverlay(self.data_dir)
+        return self._pictures["worldOverlay"]
+
     def picture(self, name):
         if name not in self._pictures:
             self._pictures[name] = load_picture(os.path.join(self.data_dir, name))
@@ -921,11 +956,18 @@ def find_camera_x(shot, picture, camera_y, candidates):
     return scored[0][1]
 
 
-def expect_hero(session, shot, sheet_name, columns, label, rows=range(8), cell=(96, 96), at=HERO_BOX[:2]):
-    """A frame of the hero's sheet stands at `at`; returns (row, column)."""
+def expect_hero(session, shot, sheet_name, columns, label, rows=range(8), cell=(96, 96), at=HERO_BOX[:2],
+                camera=None):
+    """A frame of the hero's sheet stands at `at`; returns (row, column). With
+    the camera given, what the world's overlay draws over him (he may stand
+    behind a roof) is left out."""
     sheet = session.picture(sheet_name)
+    hidden = None
+    if camera is not None:
+        overlay = session.world_overlay()
+        hidden = lambda x, y: overlay.covers(camera[0] + x, camera[1] + y)  # noqa: E731
     match, where = best_cell(shot, at[0], at[1], sheet, cell[0], cell[1],
-                             [(r, c) for r in rows for c in range(columns)])
+                             [(r, c) for r in rows for c in range(columns)], hidden)
     check(match >= 0.8, "%s: no frame of %s at %s (best %.0f %% of its pixels, cell %s)"
           % (label, sheet_name, at, 100 * match, where))
     return where
@@ -1073,8 +1115,9 @@ def view_condition(picture, camera, limit=0.15):
                                       row_step=4) < limit
 
 
-# From the start (272, 192) the hero can walk 224 pixels down, to the wall at
-# (272, 416); from there 368 pixels right, to the wall at (640, 416). The
+# From the start (272, 192) the hero can walk 224 pixels down, to the house at
+# (272, 416), whose roof then hides his legs; from there 368 pixels right, to
+# the wall at (640, 416). The
 # camera follows: camera = hero - (272, 192).
 DOWN_TO_WALL = (0, 224)
 RIGHT_TO_WALL = (368, 224)
@@ -1092,13 +1135,13 @@ def scenario_walk(s):
     down = s.shot("after-down")
     expect_world_view(down, world, DOWN_TO_WALL, "after walking down", wrong=[(world, (0, 0))])
     expect_camera(down, world, DOWN_TO_WALL, "after walking down")
-    row, _ = expect_hero(s, down, "Avatar.bmp", 8, "after walking down")
+    row, _ = expect_hero(s, down, "Avatar.bmp", 8, "after walking down", camera=DOWN_TO_WALL)
     check(row == 4, "the hero faces row %d after walking down, expected 4 (down)" % row)
     s.hold_until("Right", "walking-right", view_condition(world, RIGHT_TO_WALL), 8)
     right = s.shot("after-right")
     expect_world_view(right, world, RIGHT_TO_WALL, "after walking right", wrong=[(world, DOWN_TO_WALL)])
     expect_camera(right, world, RIGHT_TO_WALL, "after walking right")
-    row, _ = expect_hero(s, right, "Avatar.bmp", 8, "after walking right")
+    row, _ = expect_hero(s, right, "Avatar.bmp", 8, "after walking right", camera=RIGHT_TO_WALL)
     check(row == 0, "the hero faces row %d after walking right, expected 0 (right)" % row)
     check(diff_fraction(right, start, excludes=(HERO_BOX, HUD_BOX)) > 0.05, "the view did not move")
     s.press("Escape")
@@ -1147,7 +1190,7 @@ def scenario_save_resume(s):
     back = resume(s)
     expect_world_view(back, world, DOWN_TO_WALL, "resumed", wrong=[(world, (0, 0))])
     expect_camera(back, world, DOWN_TO_WALL, "resumed")
-    expect_hero(s, back, "Avatar.bmp", 8, "resumed")
+    expect_hero(s, back, "Avatar.bmp", 8, "resumed", camera=DOWN_TO_WALL)
     os.remove(os.path.join(run_dir, "heroData.txt"))
     s.press("F1")
     again = wait_save(run_dir, lambda text: True)
@@ -1799,6 +1842,65 @@ def run_scenario(scenario, name, session):
     finally:
         session.close(failed)
     return 1 if failed else 0
+
+
+# ---------------------------------------------------------------- three quarters
+
+# The hero resumed beside something taller than he is: (label, hero position,
+# camera, in front). Just south of a wood and of a house, he stands where a
+# step north is refused (his reference cell under the blocked one, in its top
+# step of 4 pixels), in front of the drawn face: every pixel of him shows.
+# Just north of a house, in the free cell above it, he stands behind it: the
+# roof's eaves hide his legs, not his head. The trees of a wood rise higher
+# than a roof (a step from their edge he is all but hidden), so a cell further
+# north he stands under the canopy's edge, its lower crowns over his legs.
+OVERLAY_CASES = [
+    ("south of a house", (400, 380), (128, 188), True),     # blocked cell (11, 13)
+    ("south of a wood", (2512, 348), (2240, 156), True),    # blocked cell (10, 79)
+    ("north of a house", (208, 416), (0, 224), False),      # blocked cell (15, 7)
+    ("under a wood's edge", (2416, 896), (2144, 704), False),  # blocked cell (31, 76)
+]
+
+
+def scenario_three_quarters(s):
+    """For each case: resumed beside something tall, the hero is whole in
+    front of it and partly hidden behind it; the view around him is the world
+    picture, the overlay drawn over it changing nothing."""
+    sheet = s.picture("Avatar.bmp")
+    world = s.picture("worldMap.bmp")
+    cells = [(r, c) for r in range(8) for c in range(8)]
+    s.start_x()
+    for label, hero, camera, in_front in OVERLAY_CASES:
+        run_dir = s.data_copy()
+        write_save(run_dir, camera=camera, hero=hero)
+        s.start_game()
+        resume(s)
+        at = (hero[0] - camera[0], hero[1] - camera[1])
+        hero_box = (at[0], at[1], 96, 96)
+        # Awaited: an enemy wandering over him for a moment must not decide it.
+        wanted = (lambda m: m >= 0.97) if in_front else (lambda m: 0.2 <= m <= 0.9)
+        shot = s.wait_screen(label, lambda shot: diff_fraction(shot, world, excludes=(hero_box, HUD_BOX),
+                                                               ref_at=camera) < 0.05 and
+                             wanted(best_cell(shot, at[0], at[1], sheet, 96, 96, cells)[0]), 8)
+        match, where = best_cell(shot, at[0], at[1], sheet, 96, 96, cells)
+        print("%s: %.1f %% of the hero's frame %s shows" % (label, 100 * match, where))
+        if in_front:
+            check(match >= 0.97, "%s: only %.1f %% of the hero shows, though he stands in front"
+                  % (label, 100 * match))
+        else:
+            check(0.2 <= match <= 0.9, "%s: %.1f %% of the hero shows; behind it he is partly hidden"
+                  % (label, 100 * match))
+            # What hides him is the overlay, and all of him the overlay leaves shows.
+            overlay = s.world_overlay()
+            frame = sheet.crop(where[1] * 96, where[0] * 96, 96, 96)
+            seen = sprite_match(shot, at[0], at[1], frame,
+                                lambda x, y: overlay.covers(camera[0] + x, camera[1] + y))
+            check(seen >= 0.97, "%s: only %.1f %% of the hero outside the overlay shows" % (label, 100 * seen))
+        s.press("Escape")
+        check(s.wait_exit(10) == 0, "%s: ESC in play did not end with 0" % label)
+
+
+SCENARIOS["three_quarters"] = scenario_three_quarters
 
 
 if __name__ == "__main__":

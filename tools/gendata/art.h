@@ -99,8 +99,19 @@ bool writeBmp(const std::string &path, const Image &im);
 // 16-bit PCM; `samples` interleaved when channels is 2.
 bool writeWav(const std::string &path, const std::vector<int16_t> &samples, int rate, int channels);
 
+// The world and its overlay: what rises higher than a figure standing in
+// front of it (roofs, wall tops, tree crowns), drawn again over the figures.
+// The overlay is kept as an atlas of its non-empty 64 x 64 cells (magenta
+// where nothing is), laid out as src/sprites/overlay.h tells.
+constexpr int overlayCell = 64, overlayCells = 50; // cells per side of the world
+struct WorldPictures {
+    Image world, overlay;
+};
+
 // The painters.
-Image paintWorld();
+WorldPictures paintWorld();
+// The overlay atlas of a world-sized picture whose pixels are magenta where it is empty.
+Image overlayAtlas(const Image &full);
 Image paintHeroWalk();
 Image paintHeroAttack();
 Image paintLizards();

@@ -375,8 +375,11 @@ void lizardFigure(Figure &f, float phase)
 
 void ogreFigure(Figure &f, float phase, float stride, float clubLift)
 {
-    const Col skin = hex(0x647AAE), dark = hex(0x46567E), cloth = hex(0x8A5A2A), wood = hex(0xA0703A);
-    const Col leather = hex(0x5A3A1E), bone = hex(0xF2EAD2), face = hex(0xA2B8E0);
+    // Mauve hide, a hue no ground and not the hero's blue has; a dark fur
+    // jerkin over the body so the bare arms and head stand apart from it at
+    // game size, and a pale club.
+    const Col skin = hex(0xB86CB0), dark = hex(0x4E2C50), cloth = hex(0x7A4A22), wood = hex(0xD0A464);
+    const Col leather = hex(0x3A2416), bone = hex(0xF6EEDA), face = hex(0xD898CE), fur = hex(0x3E302A);
     const float bob = stride * 0.8f * std::fabs(std::cos(phase));
     // Short thick legs set close under the body: all the bulk is above them.
     f.group = 1;
@@ -394,10 +397,10 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     // sideways and fore and aft; the lowest third (the footprint its steps
     // are tested by) holds the legs under the round of belly and loincloth,
     // even on both sides, so a stride hardly moves the footprint's middle.
-    f.blob(v3(-1.0f, 0, 30 + bob), v3(13.5f, 16.5f, 12.5f), skin, 0.35f);
-    f.blob(v3(-7.0f, 0, 35 + bob), v3(13.0f, 18.0f, 7.5f), skin * 0.92f, 0.35f); // the great hump of the back
-    f.blob(v3(8.0f, 0, 24 + bob), v3(9.5f, 12.5f, 9.0f), skin * 1.15f, 0.2f);    // belly
-    f.blob(v3(1.0f, 0, 16.5f + bob), v3(14.5f, 13.5f, 5.0f), cloth, 0.15f);      // loincloth
+    f.blob(v3(-1.0f, 0, 30 + bob), v3(13.5f, 16.5f, 12.5f), fur, 0.15f);
+    f.blob(v3(-7.0f, 0, 35 + bob), v3(13.0f, 18.0f, 7.5f), fur * 0.85f, 0.15f); // the great hump of the back
+    f.blob(v3(8.0f, 0, 24 + bob), v3(9.5f, 12.5f, 9.0f), skin * 1.05f, 0.2f);   // bare belly
+    f.blob(v3(1.0f, 0, 16.5f + bob), v3(14.5f, 13.5f, 5.0f), cloth, 0.15f);     // loincloth
     f.blob(v3(1.0f, 0, 20.0f + bob), v3(14.5f + 0.4f, 14.0f, 1.8f), leather, 0.3f);
     // A strap from the left shoulder across the chest.
     f.oriented(v3(9.5f, 0, 29 + bob), v3(8.5f, 0, 0), v3(0, 11.0f, -8.8f), v3(0, 1.2f, 1.5f), leather, 0.3f);

@@ -1,7 +1,8 @@
 // gendata.cpp - writes every picture, music and sound effect file the game loads into a
 // folder: gendata FOLDER. Everything is drawn and composed here, from code;
 // the same bytes come out on every run. "gendata --icons FOLDER" writes the
-// desktop icons instead.
+// desktop icons instead, "gendata --pictures FOLDER" the pictures alone (no
+// music or sound, to look at the art quickly).
 
 #include <cstdio>
 #include <functional>
@@ -15,17 +16,22 @@ int main(int argc, char **argv)
 {
     if (argc == 3 && std::string(argv[1]) == "--icons")
         return writeIcons(argv[2]) ? 0 : 1;
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gendata FOLDER | gendata --icons FOLDER\n");
+    const bool picturesOnly = argc == 3 && std::string(argv[1]) == "--pictures";
+    if (argc != 2 && !picturesOnly) {
+        std::fprintf(stderr, "usage: gendata FOLDER | gendata --icons FOLDER | gendata --pictures FOLDER\n");
         return 2;
     }
-    const std::string dir = argv[1];
+    const std::string dir = argv[argc - 1];
     bool musicOk = true;
     // The music renders on its own thread while the pictures paint.
-    std::thread music([&] { musicOk = writeMusic(dir); });
+    std::thread music([&] { musicOk = picturesOnly || writeMusic(dir); });
     bool ok = true;
     auto bmp = [&](const std::string &name, const Image &im) { ok = writeBmp(dir + "/" + name, im) && ok; };
-    bmp("worldMap.bmp", paintWorld());
+    {
+        const WorldPictures world = paintWorld();
+        bmp("worldMap.bmp", world.world);
+        bmp("worldOverlay.bmp", overlayAtlas(world.overlay));
+    }
     bmp("Avatar.bmp", paintHeroWalk());
     bmp("avatar attacks.bmp", paintHeroAttack());
     bmp("Lizard.bmp", paintLizards());
@@ -45,7 +51,8 @@ int main(int argc, char **argv)
         bmp("bitmap" + std::to_string(i) + ".bmp", paintStoryPage(i));
     bmp("gameover.bmp", paintEndPicture(false));
     bmp("Victory.bmp", paintEndPicture(true));
-    ok = writeSoundEffects(dir) && ok;
+    if (!picturesOnly)
+        ok = writeSoundEffects(dir) && ok;
     music.join();
     if (!ok || !musicOk) {
         std::fprintf(stderr, "gendata: could not write into %s\n", dir.c_str());

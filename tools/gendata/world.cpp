@@ -31,20 +31,68 @@ struct Cells {
     int component[N][N];
     int runRow0[N][N], runRow1[N][N], runCol0[N][N], runCol1[N][N];
     std::vector<Crown> crowns[N][N];
-    std::vector<float> roofHeight; // village pixels: distance to the roof's edge
+    std::vector<float> roofHeight; // village plan pixels: distance to the roof's edge
+    std::vector<int> doorColumn;   // per component: the column of a house's door
 };
 
-constexpr int villageW = 32 * 32, villageH = 56 * 32;
+constexpr int villageW = 32 * 32, villageH = 58 * 32;
 
-bool frontWallPixel(const Cells &m, int x, int y)
+// Three quarters. What stands taller than a figure (houses, walls, woods) is
+// drawn as seen from the south and above: its plan on the ground is its
+// blocked cells stretched footExtent pixels south, because the walk probes
+// stop the feet one cell short of a blocked cell (a figure walking north stops
+// with its feet at the bottom of the free cell under it). A point of height z over
+// plan point (x, py) is drawn at (x, py - z): the south face rises from the
+// plan's south edge, where the feet stop, and the top (roof, battlements,
+// forest floor) is the plan moved up by the face's height. Whatever rises
+// higher than a figure standing in front at the stop line (roofs, wall tops,
+// tree crowns) is also written to the overlay the game draws over the figures.
+constexpr int footExtent = 38;  // the hero's lowest pixel when a blocked cell stops him
+constexpr int houseHeight = 44; // face height, pixels: a figure is at most 41
+constexpr int wallHeight = 44;
+constexpr int hedgeHeight = 14; // the undergrowth under the trees of a wood
+constexpr int crownLift = 42;   // a crown's lowest pixel over its trunk's foot
+constexpr int tallestThing = 44;
+
+constexpr int cragHeight = 10; // the dark lord's crags are low, but stand where the feet stop too
+
+bool isTall(Obstacle k)
 {
-    const int r = y / 32, c = x / 32;
-    return r + 1 < N && !m.blocked[r + 1][c] && y - r * 32 >= 21;
+    return k == oHouse || k == oWall || k == oForest;
+}
+
+bool onPlan(Obstacle k)
+{
+    return isTall(k) || k == oCrag;
+}
+
+int heightOf(Obstacle k)
+{
+    return k == oForest ? hedgeHeight : k == oHouse ? houseHeight : k == oCrag ? cragHeight : wallHeight;
 }
 
 bool inBossBox(int r, int c)
 {
     return r >= 73 && r <= 92 && c >= 69 && c <= 94;
+}
+
+// The cell whose plan holds ground point (x, py), or -1: a tall cell's plan
+// reaches footExtent pixels past its south edge.
+int planRow(const Cells &m, int x, int py)
+{
+    if (x < 0 || py < 0 || x >= N * 32 || py >= N * 32)
+        return -1;
+    const int c = x / 32;
+    for (int r = py / 32; r >= 0 && py < r * 32 + 32 + footExtent; --r)
+        if (onPlan(m.kind[r][c]))
+            return r;
+    return -1;
+}
+
+Obstacle planKind(const Cells &m, int x, int py)
+{
+    const int r = planRow(m, x, py);
+    return r < 0 ? oNone : m.kind[r][x / 32];
 }
 
 // ---------------------------------------------------------------- layout
@@ -143,19 +191,45 @@ void classify(Cells &m)
                     best = g;
             m.ground[r][c] = Ground(best);
         }
-    // Roofs: a chamfer distance from every roof pixel to the nearest pixel
-    // that is not roof gives hipped roofs of any outline.
+    // Each house has one door, in the middle of its southernmost face.
+    m.doorColumn.assign(sizes.size(), -1);
+    {
+        std::vector<int> southRow(sizes.size(), -1), first(sizes.size(), 0), last(sizes.size(), 0);
+        for (int r = 0; r + 1 < N; ++r)
+            for (int c = 0; c < N; ++c) {
+                if (m.kind[r][c] != oHouse || m.blocked[r + 1][c])
+                    continue;
+                const int id = m.component[r][c];
+                if (r > southRow[id])
+                    southRow[id] = r, first[id] = c, last[id] = c;
+                else if (r == southRow[id])
+                    last[id] = c;
+            }
+        for (size_t id = 0; id < sizes.size(); ++id)
+            if (southRow[id] >= 0) {
+                int c = (first[id] + last[id]) / 2;
+                while (c > first[id] && m.blocked[southRow[id] + 1][c]) // the run may have gaps
+                    --c;
+                m.doorColumn[id] = c;
+            }
+    }
+    // Roofs: a chamfer distance from every roof pixel of the plan to the
+    // nearest pixel that is not roof of the same house gives hipped roofs of
+    // any outline.
+    auto roofOwner = [&](int x, int y) { return m.component[planRow(m, x, y)][x / 32]; };
     m.roofHeight.assign(size_t(villageW) * villageH, 0);
     for (int y = 0; y < villageH; ++y)
         for (int x = 0; x < villageW; ++x)
-            if (m.kind[y / 32][x / 32] == oHouse && !frontWallPixel(m, x, y))
+            if (planKind(m, x, y) == oHouse)
                 m.roofHeight[size_t(y) * villageW + x] = 1e6f;
     auto relax = [&](int x, int y, int dx, int dy, float step) {
         const int nx = x + dx, ny = y + dy;
         float &h = m.roofHeight[size_t(y) * villageW + x];
-        const float other = (nx < 0 || ny < 0 || nx >= villageW || ny >= villageH)
-                                ? 0.f
-                                : m.roofHeight[size_t(ny) * villageW + nx];
+        const float other =
+            (nx < 0 || ny < 0 || nx >= villageW || ny >= villageH ||
+             m.roofHeight[size_t(ny) * villageW + nx] <= 0 || roofOwner(nx, ny) != roofOwner(x, y))
+                ? 0.f
+                : m.roofHeight[size_t(ny) * villageW + nx];
         h = std::min(h, other + step);
     };
     for (int y = 0; y < villageH; ++y)
@@ -176,7 +250,7 @@ void classify(Cells &m)
         for (int c = 0; c < N; ++c) {
             if (m.kind[r][c] != oForest && m.kind[r][c] != oRock)
                 continue;
-            const int count = m.kind[r][c] == oForest ? 3 : 2;
+            const int count = m.kind[r][c] == oForest ? 3 : 4;
             for (int k = 0; k < count; ++k) {
                 const uint32_t s = hash3(c, r, 900 + k);
                 Crown cr;
@@ -186,15 +260,28 @@ void classify(Cells &m)
                                                : 9 + 6 * hashUnit(c, r, 930 + k);
                 cr.seed = s;
                 float room = 1e9f; // distance to the nearest free cell
-                for (int dr = -2; dr <= 2; ++dr)
-                    for (int dc = -2; dc <= 2; ++dc) {
-                        const int y = r + dr, x = c + dc;
-                        if (y < 0 || x < 0 || y >= N || x >= N || m.blocked[y][x])
-                            continue;
-                        const float ex = std::max({x * 32.f - cr.x, 0.f, cr.x - (x * 32.f + 32)});
-                        const float ey = std::max({y * 32.f - cr.y, 0.f, cr.y - (y * 32.f + 32)});
-                        room = std::min(room, std::hypot(ex, ey));
+                if (m.kind[r][c] == oForest) {
+                    // A tree stands on the forest floor, its foot at (x, y); a
+                    // front row stands in the plan's stretch south of the
+                    // cell. Its crown rises over the trunk and must not reach
+                    // sideways over a free cell beside the wood.
+                    if (r + 1 < N && !isTall(m.kind[r + 1][c]))
+                        cr.y += 32;
+                    for (int dc = -1; dc <= 1; dc += 2) {
+                        const int x = c + dc;
+                        if (x >= 0 && x < N && !m.blocked[r][x])
+                            room = std::min(room, dc < 0 ? cr.x - c * 32.f : (c + 1) * 32.f - cr.x);
                     }
+                } else
+                    for (int dr = -2; dr <= 2; ++dr)
+                        for (int dc = -2; dc <= 2; ++dc) {
+                            const int y = r + dr, x = c + dc;
+                            if (y < 0 || x < 0 || y >= N || x >= N || m.blocked[y][x])
+                                continue;
+                            const float ex = std::max({x * 32.f - cr.x, 0.f, cr.x - (x * 32.f + 32)});
+                            const float ey = std::max({y * 32.f - cr.y, 0.f, cr.y - (y * 32.f + 32)});
+                            room = std::min(room, std::hypot(ex, ey));
+                        }
                 cr.r = std::min(cr.r, room + 3);
                 if (cr.r >= 5)
                     m.crowns[r][c].push_back(cr);
@@ -217,9 +304,11 @@ Col paintGrass(int x, int y)
     c = c * (0.93f + 0.14f * blade);
     // Bare earth in wide soft patches.
     const float earth = fractal(x / 170.f + 40, y / 170.f, 3, 14);
-    const float e = smooth(0.60f, 0.68f, earth + 0.08f * (mid - 0.5f));
+    const float e = smooth(0.625f, 0.645f, earth + 0.08f * (mid - 0.5f) + 0.03f * hashUnit(x / 2, y / 2, 18));
     if (e > 0) {
-        Col dirt = mix(hex(0x8C6E48), hex(0xA88A5E), valueNoise(x / 6.f, y / 6.f, 15));
+        // Crisp grains and crumbs of earth, as sharp as the figures.
+        Col dirt = mix(hex(0x86683F), hex(0xAC8E62), hashUnit(x / 2, y / 2, 15));
+        dirt = dirt * (0.9f + 0.16f * hashUnit(x, y, 21));
         if (hashUnit(x / 3, y / 3, 16) < 0.02f)
             dirt = hex(0xC8BBA0); // pebbles
         c = mix(c, dirt, e);
@@ -273,7 +362,7 @@ Col paintStreet(int x, int y)
 Col paintPath(int x, int y)
 {
     Col c = mix(hex(0xA98B60), hex(0xC9AE80), fractal(x / 20.f, y / 20.f, 3, 41));
-    c = c * (0.92f + 0.14f * valueNoise(x / 2.5f, y / 2.5f, 42));
+    c = c * (0.9f + 0.1f * hashUnit(x / 2, y / 2, 42) + 0.08f * hashUnit(x, y, 45));
     const int px = x / 4, py = y / 4;
     if (hashUnit(px, py, 43) < 0.06f)
         c = mix(c, hex(0x8A7A66), 0.6f);
@@ -288,7 +377,7 @@ Col paintField(int x, int y)
     const float v = y / 8.f + 0.6f * (valueNoise(x / 50.f, y / 50.f, 51) - 0.5f);
     const float ridge = 0.5f + 0.5f * std::cos(v * 2 * float(M_PI));
     Col soil = mix(hex(0x6E4E30), hex(0xA07A4E), ridge);
-    soil = soil * (0.9f + 0.2f * valueNoise(x / 3.f, y / 3.f, 52));
+    soil = soil * (0.88f + 0.14f * hashUnit(x / 2, y / 2, 52) + 0.08f * hashUnit(x, y, 54));
     const int cx = int(std::floor(x / 6.f)), cy = int(std::floor(v));
     const float lx = x / 6.f - cx - 0.5f, ly = v - cy - 0.5f;
     const float leaf = 1 - std::hypot(lx * 1.4f, ly * 3.2f);
@@ -429,39 +518,59 @@ float outlineSlack(Obstacle k, float x, float y)
     return k == oCrag ? 1 + 6 * (n - 0.5f) : 1 + 4 * (n - 0.5f);
 }
 
-Col paintHouse(const Cells &m, int x, int y, int r, int c, float inside)
+// The south face of a house at height z over its foot (0 at the ground), at
+// x of cell column c whose house component is `comp`.
+Col paintHouseFace(const Cells &m, int x, int z, int r, int c)
+{
+    const int lx = x - c * 32;
+    const bool door = m.doorColumn[m.component[r][c]] == c;
+    Col wall = hex(0xE2D2AE) * (0.92f + 0.1f * hashUnit(x / 2, z / 2, 91));
+    const bool post = lx < 2 || lx >= 30 || (lx >= 15 && lx < 17 && !door);
+    if (post || z < 3 || (z >= 24 && z < 26) || z >= houseHeight - 3)
+        wall = hex(0x5A3E28) * (0.9f + 0.15f * hashUnit(x, z / 3, 96)); // timber, sill and plinth
+    if (z < 2)
+        wall = hex(0x6C6A64); // the stone footing
+    if (door) {
+        if (lx >= 9 && lx < 23 && z >= 2 && z < 28) {
+            wall = hex(0x3A2614); // the frame
+            if (lx >= 11 && lx < 21 && z < 26) {
+                wall = hex(0x7A4E2A) * (0.85f + 0.25f * float((lx - 11) % 3 == 0 ? 0 : 1));
+                if (lx == 18 && z >= 12 && z < 14)
+                    wall = hex(0xE8C860); // the latch
+            }
+        }
+    } else if (z >= 12 && z < 22) {
+        for (int wx : {4, 20})
+            if (lx >= wx && lx < wx + 9) {
+                wall = hex(0x3A2614);
+                if (lx > wx && lx < wx + 8 && z > 12 && z < 21)
+                    wall = (lx == wx + 4 || z == 16) ? hex(0x5A3E28)
+                                                     : hex(0x42587A) * (0.85f + 0.03f * z - 0.3f);
+            }
+    }
+    // In the shade of the eaves at the top; the face looks south, half lit.
+    return wall * (0.82f - 0.22f * smooth(houseHeight - 10, houseHeight, float(z)));
+}
+
+// The roof at plan point (x, py) of cell (r, c).
+Col paintRoof(const Cells &m, int x, int py, int r, int c)
 {
     static const Col roofs[4] = {hex(0xB04A34), hex(0x566482), hex(0x8E3A30), hex(0x4A5E78)};
     const int comp = m.component[r][c];
-    const bool southFree = r + 1 < N && !m.blocked[r + 1][c];
-    const int ly = y - r * 32;
-    if (southFree && ly >= 21) {
-        // The front wall: plaster between timber posts, a window or a door.
-        Col wall = hex(0xE2D2AE) * (0.92f + 0.1f * valueNoise(x / 3.f, y / 3.f, 91));
-        const int lx = x - c * 32;
-        if (lx % 16 < 2 || ly < 23 || ly >= 30)
-            wall = hex(0x5A3E28);
-        const uint32_t feature = hash3(c, r, 92) % 3;
-        if (feature == 0 && lx >= 10 && lx < 22 && ly >= 23 && ly < 28)
-            wall = (lx == 15 || lx == 16) ? hex(0x5A3E28) : hex(0x3A4A66);
-        else if (feature == 1 && lx >= 11 && lx < 20 && ly >= 23)
-            wall = hex(0x6B4426) * (0.9f + 0.2f * float(lx % 3 == 0));
-        return wall * (1.0f - 0.25f * float(ly - 21) / 11);
-    }
     const Col base = roofs[hash3(comp, 0, 93) % 4];
-    auto height = [&](int px, int py) {
-        px = std::clamp(px, 0, villageW - 1), py = std::clamp(py, 0, villageH - 1);
-        return m.roofHeight[size_t(py) * villageW + px];
+    auto height = [&](int px, int qy) {
+        px = std::clamp(px, 0, villageW - 1), qy = std::clamp(qy, 0, villageH - 1);
+        return m.roofHeight[size_t(qy) * villageW + px];
     };
-    const float h = height(x, y);
-    const float gx = (height(x + 1, y) - height(x - 1, y)) / 2,
-                gy = (height(x, y + 1) - height(x, y - 1)) / 2;
+    const float h = height(x, py);
+    const float gx = (height(x + 1, py) - height(x - 1, py)) / 2,
+                gy = (height(x, py + 1) - height(x, py - 1)) / 2;
     // The slope's normal, lit from the north-west and above.
     const float nx = -gx * 0.9f, ny = -gy * 0.9f, nz = 1;
     const float len = std::sqrt(nx * nx + ny * ny + nz * nz);
     const float lit = (-0.55f * nx - 0.6f * ny + 0.58f * nz) / len;
     const int course = int(h / 4.5f);
-    const float along = std::fabs(gy) >= std::fabs(gx) ? float(x) : float(y);
+    const float along = std::fabs(gy) >= std::fabs(gx) ? float(x) : float(py);
     const int tile = int(std::floor((along + course * 4) / 8));
     Col c2 = base * (0.88f + 0.24f * hashUnit(tile, course, comp + 94));
     c2 = c2 * (0.45f + 0.85f * lit);
@@ -471,38 +580,75 @@ Col paintHouse(const Cells &m, int x, int y, int r, int c, float inside)
         c2 = c2 * 0.85f; // joints between tiles
     if (std::hypot(gx, gy) < 0.55f && h > 3)
         c2 = base * 1.15f; // ridges and hips
-    c2 = c2 * (0.95f + 0.08f * valueNoise(x / 2.f, y / 2.f, 95));
-    if (inside < 1.5f)
+    c2 = c2 * (0.95f + 0.08f * hashUnit(x / 2, py / 2, 95));
+    if (h < 1.5f)
         c2 = c2 * 0.5f; // dark eaves line
     return c2;
 }
 
-Col paintWall(const Cells &m, int x, int y, int r, int c, float inside)
+// The south face of a stone wall at height z.
+Col paintWallFace(int x, int z, int r)
 {
-    const bool southFree = r + 1 < N && !m.blocked[r + 1][c];
-    const bool northFree = r > 0 && !m.blocked[r - 1][c];
-    const int ly = y - r * 32;
-    if (southFree && ly >= 22) {
-        // The wall's face: courses of dressed stone in shade.
-        const int course = (ly - 22) / 4;
-        const int brick = int(std::floor((x + course * 6) / 12.f));
-        Col s = hex(0x6E6E7C) * (0.85f + 0.3f * hashUnit(brick, course + r * 8, 101));
-        if ((ly - 22) % 4 == 3 || (x + course * 6) % 12 == 0)
-            s = hex(0x3E3E48);
-        return s * (1.0f - 0.2f * float(ly - 22) / 10);
+    const int course = z / 5;
+    const int brick = int(std::floor((x + course * 6) / 12.f));
+    Col s = hex(0x6E6E7C) * (0.85f + 0.3f * hashUnit(brick, course + r * 16, 101));
+    if (z % 5 == 4 || (x + course * 6) % 12 == 0)
+        s = hex(0x3E3E48);
+    if (z >= wallHeight - 6) { // the parapet's merlons, and the sky-lit gaps between them
+        s = s * 1.08f;
+        if ((x / 7) % 2 == 1 && z >= wallHeight - 3)
+            s = hex(0x4A4A56);
     }
-    // The walk on top: large slabs, lit from the north-west.
-    const int row = int(std::floor(y / 10.f));
+    return s * (0.92f - 0.18f * smooth(0, wallHeight, float(wallHeight - z)));
+}
+
+// The top of a wall at plan point (x, py): a walk of slabs between
+// battlements along every edge of the plan.
+Col paintWallTop(const Cells &m, int x, int py)
+{
+    const int row = int(std::floor(py / 10.f));
     const int slab = int(std::floor((x + (row & 1) * 8) / 16.f));
     Col s = mix(hex(0x8C8E9A), hex(0xAEB0BA), hashUnit(slab, row, 102));
-    s = s * (0.9f + 0.16f * fractal(x / 4.f, y / 4.f, 2, 103));
-    const float fx = (x + (row & 1) * 8) / 16.f - slab, fy = y / 10.f - row;
+    s = s * (0.9f + 0.16f * hashUnit(x / 2, py / 2, 103));
+    const float fx = (x + (row & 1) * 8) / 16.f - slab, fy = py / 10.f - row;
     if (fx < 0.07f || fy < 0.1f)
         s = s * 0.6f;
-    if (inside < 2.5f)
-        s = (northFree && ly < 3) ? s * 1.2f : s * 0.7f;
-    const float moss = fractal(x / 25.f, y / 25.f, 3, 104);
+    // Distance to the plan's edge, up to 6 pixels each way.
+    int edge = 6;
+    bool southEdge = false;
+    for (int d = 1; d < 6; ++d) {
+        const bool n = planKind(m, x, py - d) != oWall, so = planKind(m, x, py + d) != oWall;
+        const bool w = planKind(m, x - d, py) != oWall, e = planKind(m, x + d, py) != oWall;
+        if (n || so || w || e) {
+            edge = d;
+            southEdge = so;
+            break;
+        }
+    }
+    if (edge < 6) {
+        // Battlements: merlons of dressed stone, crenels between them.
+        const int along = southEdge || edge == 6                                                       ? x
+                          : (planKind(m, x - edge, py) != oWall || planKind(m, x + edge, py) != oWall) ? py
+                                                                                                       : x;
+        const bool merlon = (along / 7) % 2 == 0;
+        s = merlon ? hex(0xB4B6C0) * (0.9f + 0.12f * hashUnit(along / 7, edge, 105)) : s * 0.55f;
+        if (edge == 1)
+            s = s * 0.7f;
+    }
+    const float moss = fractal(x / 25.f, py / 25.f, 3, 104);
     return mix(s, hex(0x5E7A3A), 0.4f * smooth(0.66f, 0.78f, moss));
+}
+
+// The undergrowth of a wood: its south face at height z < hedgeHeight, its
+// top (the forest floor in shade) at z == hedgeHeight.
+Col paintHedge(int x, int py, int z)
+{
+    const float leaves = hashUnit(x / 2, (py - z) / 2, 143);
+    const float clump = fractal(x / 6.f, py / 6.f, 2, 144);
+    Col c = mix(hex(0x1E3A1A), hex(0x3E6A2A), 0.35f * clump + 0.4f * leaves);
+    if (z < hedgeHeight)
+        c = c * (0.7f + 0.3f * float(z) / hedgeHeight); // darker toward the ground
+    return c;
 }
 
 Col shadeCrown(const Crown &cr, int x, int y, bool rock)
@@ -552,6 +698,11 @@ Col paintCrag(int x, int y, float inside)
     return rock;
 }
 
+struct Look {
+    Col c;
+    bool over = false; // also drawn over the figures
+};
+
 struct Painter {
     const Cells &m;
 
@@ -578,110 +729,183 @@ struct Painter {
         return mix(paintGround(g1, x, y), own, w);
     }
 
-    Col obstacleAt(int x, int y, int r, int c, const Near &n) const
-    {
-        const Obstacle k = m.kind[r][c];
-        const float inside = n.dist; // distance to the nearest free cell
-        switch (k) {
-        case oHouse: return paintHouse(m, x, y, r, c, inside);
-        case oWall: return paintWall(m, x, y, r, c, inside);
-        case oCrag: return paintCrag(x, y, inside);
-        default: break;
-        }
-        return Col{-1, 0, 0};
-    }
-
-    // Tree crowns and boulders over this pixel, the front-most (largest y) wins.
-    const Crown *crownAt(int x, int y, int r, int c, bool &rock) const
+    // Boulders over this pixel, the front-most (largest y) wins.
+    const Crown *boulderAt(int x, int y, int r, int c) const
     {
         const Crown *best = nullptr;
         for (int dr = -1; dr <= 1; ++dr)
             for (int dc = -1; dc <= 1; ++dc) {
                 const int rr = r + dr, cc = c + dc;
-                if (rr < 0 || cc < 0 || rr >= N || cc >= N)
+                if (rr < 0 || cc < 0 || rr >= N || cc >= N || m.kind[rr][cc] != oRock)
                     continue;
                 for (const Crown &cr : m.crowns[rr][cc]) {
-                    const bool isRock = m.kind[rr][cc] == oRock;
-                    const float dx = x + 0.5f - cr.x, dy = (y + 0.5f - cr.y) / (isRock ? 0.85f : 1.f);
-                    if (dx * dx + dy * dy < cr.r * cr.r && (!best || cr.y > best->y)) {
+                    const float dx = x + 0.5f - cr.x, dy = (y + 0.5f - cr.y) / 0.85f;
+                    if (dx * dx + dy * dy < cr.r * cr.r && (!best || cr.y > best->y))
                         best = &cr;
-                        rock = isRock;
-                    }
                 }
             }
         return best;
     }
 
-    // Whether an obstacle (not the low crags) covers the pixel: for shadows.
+    // How much scree lies here: 1 near a boulder, fading out a few pixels further.
+    float screeAt(int x, int y, int r, int c) const
+    {
+        float best = 0;
+        for (int dr = -1; dr <= 1; ++dr)
+            for (int dc = -1; dc <= 1; ++dc) {
+                const int rr = r + dr, cc = c + dc;
+                if (rr < 0 || cc < 0 || rr >= N || cc >= N || m.kind[rr][cc] != oRock)
+                    continue;
+                for (const Crown &cr : m.crowns[rr][cc]) {
+                    const float d = std::hypot(x + 0.5f - cr.x, (y + 0.5f - cr.y) / 0.85f) - cr.r;
+                    best = std::max(best, 1 - smooth(3, 7 + 2 * hashUnit(x / 3, y / 3, 147), d));
+                }
+            }
+        return best;
+    }
+
+    // The tree whose crown or trunk covers the pixel, the front-most (the
+    // largest foot y) winning; `crown` tells which part.
+    const Crown *treeAt(int x, int y, bool &crown) const
+    {
+        const Crown *best = nullptr;
+        const int c = x / 32;
+        for (int r = y / 32 - 1; r <= (y + crownLift + 40) / 32; ++r)
+            for (int cc = c - 1; cc <= c + 1; ++cc) {
+                if (r < 0 || cc < 0 || r >= N || cc >= N || m.kind[r][cc] != oForest)
+                    continue;
+                for (const Crown &cr : m.crowns[r][cc]) {
+                    if (best && cr.y <= best->y)
+                        continue;
+                    const float cy = cr.y - crownLift - cr.r;
+                    const float dx = x + 0.5f - cr.x, dy = y + 0.5f - cy;
+                    const bool inCrown = dx * dx + dy * dy < cr.r * cr.r;
+                    const bool inTrunk = std::fabs(dx) < 2.6f && y + 0.5f >= cy && y + 0.5f <= cr.y;
+                    if (inCrown || inTrunk)
+                        best = &cr, crown = inCrown;
+                }
+            }
+        return best;
+    }
+
+    Col paintTree(const Crown &cr, int x, int y, bool crown) const
+    {
+        if (!crown) {
+            const float dx = x + 0.5f - cr.x;
+            Col bark = hex(0x5A3E24) * (0.75f + 0.35f * clamp01(0.5f - dx / 2.6f));
+            return bark * (0.9f + 0.2f * hashUnit(x, y / 2, cr.seed & 1023));
+        }
+        Crown lifted = cr;
+        lifted.y = cr.y - crownLift - cr.r;
+        return shadeCrown(lifted, x, y, false);
+    }
+
+    // What stands taller than a figure, if anything covers the pixel.
+    bool tallLook(int x, int y, Look &out) const
+    {
+        Obstacle k = oNone;
+        int z = tallestThing, py = 0;
+        for (; z >= 0; --z) {
+            k = planKind(m, x, y + z);
+            if (k != oNone && z <= heightOf(k))
+                break;
+        }
+        py = y + z;
+        bool crown = false;
+        const Crown *tree = treeAt(x, y, crown);
+        if (tree && (z < 0 || tree->y >= py)) {
+            out = {paintTree(*tree, x, y, crown), crown};
+            return true;
+        }
+        if (z < 0)
+            return false;
+        const int r = planRow(m, x, py), c = x / 32;
+        switch (k) {
+        case oHouse:
+            out = z == houseHeight ? Look{paintRoof(m, x, py, r, c), true}
+                                   : Look{paintHouseFace(m, x, z, r, c)};
+            return true;
+        case oWall:
+            out = z == wallHeight ? Look{paintWallTop(m, x, py), true} : Look{paintWallFace(x, z, r)};
+            return true;
+        case oCrag:
+            out = {z == cragHeight ? paintCrag(x, py, 10) : paintCrag(x, py - z, 10) * (0.45f + 0.03f * z)};
+            return true;
+        default: out = {paintHedge(x, py, z)}; return true;
+        }
+    }
+
+    // Whether something stands on the ground here, for the shadows it throws.
     bool solidAt(int x, int y) const
     {
         if (x < 0 || y < 0)
             return false;
-        const int r = y / 32, c = x / 32;
-        bool rock = false;
-        if (crownAt(x, y, r, c, rock))
+        if (planKind(m, x, y) != oNone)
             return true;
-        const bool blocked = m.blocked[r][c];
-        const Near n = nearestOther(m, x + 0.5f, y + 0.5f, r, c, blocked);
-        if (blocked)
-            return m.kind[r][c] != oCrag && n.dist > -outlineSlack(m.kind[r][c], float(x), float(y));
-        return n.dist < 8 && m.kind[n.r][n.c] != oCrag &&
-               n.dist < outlineSlack(m.kind[n.r][n.c], float(x), float(y));
+        const int r = y / 32, c = x / 32;
+        if (boulderAt(x, y, r, c))
+            return true;
+        return false; // crags are low, and a pile of boulders is only its boulders
     }
 
-    Col pixel(int x, int y) const
+    Look pixel(int x, int y) const
     {
+        Look tall;
+        if (tallLook(x, y, tall))
+            return tall;
         const int r = y / 32, c = x / 32;
         const bool blocked = m.blocked[r][c];
         const Near n = nearestOther(m, x + 0.5f, y + 0.5f, r, c, blocked);
-        // Which obstacle, if any, covers the pixel.
-        bool covered = false;
-        int orow = r, ocol = c;
-        if (blocked) {
-            const float slack = outlineSlack(m.kind[r][c], float(x), float(y));
-            covered = slack >= 0 || n.dist > -slack;
-        } else if (n.dist < 8) {
-            const Obstacle k = m.kind[n.r][n.c];
-            covered = n.dist < outlineSlack(k, float(x), float(y));
-            orow = n.r, ocol = n.c;
-        }
-        // Crowns and boulders first: they may reach over the outline a little.
-        bool rock = false;
-        const Crown *cr = (blocked || n.dist < 8) ? crownAt(x, y, r, c, rock) : nullptr;
+        // Boulders first: they may reach over their cell a little.
+        const Crown *cr = (blocked || n.dist < 8) ? boulderAt(x, y, r, c) : nullptr;
         if (cr)
-            return shadeCrown(*cr, x, y, rock);
-        if (covered) {
-            const Obstacle k = m.kind[orow][ocol];
-            if (k == oForest)
-                return hex(0x22401E) * (0.75f + 0.5f * fractal(x / 5.f, y / 5.f, 2, 141));
-            if (k == oRock)
-                return hex(0x6A6258) * (0.7f + 0.5f * fractal(x / 3.f, y / 3.f, 2, 142));
-            const Near inner = blocked ? n : Near{0, r, c};
-            return obstacleAt(x, y, orow, ocol, inner);
+            return {shadeCrown(*cr, x, y, true)};
+        // Around the boulders of a pile lies scree, as far as they reach, never a square.
+        if (const float s = screeAt(x, y, r, c); s > 0) {
+            Col g = mix(hex(0x6E665C), hex(0x9A9284), hashUnit(x / 2, y / 2, 145));
+            if (hashUnit(x / 3, y / 3, 146) < 0.12f)
+                g = hex(0x58524A);
+            return {mix(groundAt(x, y, r, c) * 0.85f, g, s)};
         }
-        // Open ground, with the shadows the obstacles throw to the south-east.
+        if (blocked && m.kind[r][c] == oCrag)
+            return {paintCrag(x, y, n.dist)};
+        if (!blocked && n.dist < 8 && m.kind[n.r][n.c] == oCrag &&
+            n.dist < outlineSlack(oCrag, float(x), float(y)))
+            return {paintCrag(x, y, 0)};
+        // Open ground (also between the boulders of a pile), with the shadows
+        // things throw to the south-east.
         Col g = groundAt(x, y, r, c);
         float shade = 1;
-        if (n.dist < 12 && !blocked)
+        if (!blocked && n.dist < 12 && m.kind[n.r][n.c] != oRock)
             shade -= 0.1f * (1 - n.dist / 12);
-        if (!blocked && n.dist < 16 && solidAt(x - 5, y - 7))
+        if (solidAt(x - 5, y - 7) && !solidAt(x, y))
             shade -= 0.2f;
-        return g * shade;
+        return {g * shade};
     }
 };
 
 } // namespace
 
-Image paintWorld()
+WorldPictures paintWorld()
 {
     static Cells cells; // large: kept off the stack
     classify(cells);
-    Image im(worldPixels, worldPixels, 0);
+    WorldPictures out;
+    Image &im = out.world;
+    im = Image(worldPixels, worldPixels, 0);
+    out.overlay = Image(worldPixels, worldPixels, magenta);
     const Painter painter{cells};
     auto band = [&](int part, int parts) {
         for (int y = part; y < im.h; y += parts)
-            for (int x = 0; x < im.w; ++x)
-                im.px[size_t(y) * im.w + x] = pack(painter.pixel(x, y));
+            for (int x = 0; x < im.w; ++x) {
+                const Look l = painter.pixel(x, y);
+                uint32_t c = pack(l.c);
+                if (c == magenta)
+                    c ^= 0x000100; // never the transparent colour
+                im.px[size_t(y) * im.w + x] = c;
+                if (l.over)
+                    out.overlay.px[size_t(y) * im.w + x] = c;
+            }
     };
     const unsigned hw = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
     std::vector<std::thread> workers;
@@ -690,5 +914,32 @@ Image paintWorld()
     band(0, int(hw));
     for (std::thread &t : workers)
         t.join();
-    return im;
+    return out;
+}
+
+Image overlayAtlas(const Image &full)
+{
+    std::vector<int> used;
+    for (int cy = 0; cy < overlayCells; ++cy)
+        for (int cx = 0; cx < overlayCells; ++cx) {
+            bool any = false;
+            for (int y = cy * overlayCell; y < (cy + 1) * overlayCell && !any; ++y)
+                for (int x = cx * overlayCell; x < (cx + 1) * overlayCell && !any; ++x)
+                    any = full.at(x, y) != magenta;
+            if (any)
+                used.push_back(cy * overlayCells + cx);
+        }
+    const int slotRows = (int(used.size()) + overlayCells - 1) / overlayCells;
+    Image atlas(overlayCells * overlayCell, overlayCell * (1 + slotRows), magenta);
+    for (size_t k = 0; k < used.size(); ++k) {
+        for (int bit = 0; bit < 12; ++bit)
+            atlas.px[(k / 256) * size_t(atlas.w) + k % 256 * 12 + bit] =
+                (used[k] >> (11 - bit) & 1) ? 0xFFFFFF : 0;
+        const int sx = int(k % overlayCells) * overlayCell, sy = overlayCell * (1 + int(k / overlayCells));
+        const int wx = used[k] % overlayCells * overlayCell, wy = used[k] / overlayCells * overlayCell;
+        for (int y = 0; y < overlayCell; ++y)
+            for (int x = 0; x < overlayCell; ++x)
+                atlas.px[size_t(sy + y) * atlas.w + sx + x] = full.at(wx + x, wy + y);
+    }
+    return atlas;
 }
