@@ -105,3 +105,19 @@ void sleepUntil(int64_t deadline);
 // folder also becomes the program's own, as a double click gives, and the
 // fine timer is asked for (and given back at every exit).
 void prepareProcess();
+
+// A check that may never come back (opening the sound device blocks for half
+// a minute on a sound server that accepts and never answers), run in a copy
+// of this process so that the caller can bound the wait. Call it before the
+// process starts any thread (before the library's start). `probe` runs in the
+// child with its standard output and error on the null device; its return
+// ends the child. Returns the child's handle, or -1 when none is started
+// (Windows runs no probe; the caller then does the work unbounded, as there).
+int startProbe(void (*probe)());
+
+// finished: `probe` returned; crashed: the child died of a signal or exited
+// with a failure; timedOut: it was still running at the deadline.
+enum class ProbeEnd { finished, crashed, timedOut };
+// Waits for the probe until the monotonic clock reaches `deadline`
+// (nanoseconds). A probe still running then is stopped and reaped.
+ProbeEnd awaitProbe(int handle, int64_t deadline);

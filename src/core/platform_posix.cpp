@@ -2,6 +2,7 @@
 
 #include "core/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -243,4 +245,39 @@ void prepareProcess()
         }
     }
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+int startProbe(void (*probe)())
+{
+    const pid_t child = fork();
+    if (child != 0)
+        return child > 0 ? int(child) : -1;
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+        dup2(null, 1);
+        dup2(null, 2);
+    }
+    probe();
+    _exit(0); // none of the parent's exit handlers or buffers
+}
+
+ProbeEnd awaitProbe(int handle, int64_t deadline)
+{
+    const pid_t child = pid_t(handle);
+    int status = 0;
+    for (;;) {
+        const pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == child)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ProbeEnd::finished : ProbeEnd::crashed;
+        if (ended < 0 && errno != EINTR)
+            return ProbeEnd::finished; // gone unawaited (SIGCHLD ignored by whoever started the game)
+        const int64_t now = monotonicNanoseconds();
+        if (now >= deadline)
+            break;
+        sleepUntil(std::min(deadline, now + 5'000'000)); // 5 ms
+    }
+    kill(child, SIGKILL);
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return ProbeEnd::timedOut;
 }

@@ -14,15 +14,15 @@ int main()
     prepareProcess(); // before anything opens a file
     removeStaleSaveTemps();
     startUp();
-    SaveFiles saves; // created before the hero, as the game always has
+    SaveFiles saves; // the system calls every save and resume goes through
     ShellState state;
     bringUpGame(state, true);
 
     Pacer pacer;
     for (;;) {
         // ESC (or the close button) found at the head of a title iteration
-        // quits as it does at the end of one: going on to the game set-up with
-        // a story page as the backdrop would leave no free cell for placement.
+        // quits as it does at the end of one, rather than going on to set up
+        // a game the player has asked to leave.
         if (quitHeld())
             endOnTitle(state);
         const TitleResult result = titleIteration(state, saves, screen);

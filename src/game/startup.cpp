@@ -11,6 +11,7 @@
 #include "combat/hero_stats.h"
 #include "core/failure.h"
 #include "core/music.h"
+#include "core/platform.h"
 #include "core/sound_effects.h"
 #include "game/game_loop.h"
 
@@ -19,8 +20,56 @@ static void onCloseButton()
     closeRequested = true; // acted on by the loops, as ESC would be
 }
 
+// Opening the sound device can block: ALSA's PulseAudio plugin waits 30 s for
+// a server that accepts the connection and never answers, and the screen
+// stays black meanwhile. So a child process opens the sound first, during the
+// start-up below, and the sound is started only if the child got through
+// within soundWaitSeconds of the start; else the game starts without sound.
+// A child, because the wait inside the sound library cannot be cut short: a
+// thread stuck there could not be stopped, a child can.
+constexpr int soundWaitSeconds = 4;
+static int soundProbe = -1;
+static int64_t soundProbeStarted = 0; // monotonic nanoseconds
+
+static void tryTheSound()
+{
+    if (allegro_init() == 0)
+        install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+}
+
+static bool soundAnswers()
+{
+    if (soundProbe < 0)
+        return true; // no probe on this system: the sound starts unbounded
+    const ProbeEnd end =
+        awaitProbe(soundProbe, soundProbeStarted + int64_t(soundWaitSeconds) * 1'000'000'000);
+    soundProbe = -1;
+    if (end == ProbeEnd::timedOut)
+        std::fprintf(stderr, "Jewelward starts without sound: the sound system did not answer within %d s.\n",
+                     soundWaitSeconds);
+    else if (end == ProbeEnd::crashed)
+        std::fprintf(stderr, "Jewelward starts without sound: the sound system crashed when tried.\n");
+    return end == ProbeEnd::finished;
+}
+
+// The picture is 640 x 480 whatever the screen: on a smaller one the player
+// sees only its middle, so say why.
+static void warnOfSmallScreen()
+{
+    int width = 0, height = 0;
+    if (get_desktop_resolution(&width, &height) == 0 && (width < screenWidth || height < screenHeight))
+        std::fprintf(stderr,
+                     "Jewelward needs a screen of at least %d x %d pixels; this one is %d x %d, so only "
+                     "the middle of the picture shows.\n",
+                     screenWidth, screenHeight, width, height);
+}
+
 void startUp()
 {
+    // Before the library starts its threads, which a child must not inherit.
+    soundProbeStarted = monotonicNanoseconds();
+    soundProbe = startProbe(tryTheSound);
+
     // Without a system driver (no display at all) every later library call,
     // even the desktop's colour depth, reads through a null driver: stop here.
     if (allegro_init() != 0) {
@@ -44,6 +93,7 @@ void startUp()
     }
     set_window_title("Jewelward");
     set_close_button_callback(onCloseButton);
+    warnOfSmallScreen();
 
     install_timer();
     install_keyboard();
@@ -55,7 +105,7 @@ void bringUpGame(ShellState &state, bool withSound)
     setUpHud();
     setUpVillagersAndJewels();
     state.hero = Character{};
-    if (withSound)
+    if (withSound && soundAnswers())
         install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
     state.titleTrack = loadCheckedMusic("BGM_00009.wav");
     state.homeTrack = loadCheckedMusic("BGM_00012.wav");

@@ -10,5 +10,5 @@ constexpr int saveValueCount = 15;
 
 // True when the text holds fifteen integers, each in the signed 32-bit range
 // and ended by white space or the end of the text; anything after the
-// fifteenth is ignored, as the game always has.
+// fifteenth is ignored.
 bool parseSaveText(const char *text, size_t length, int32_t values[saveValueCount]);

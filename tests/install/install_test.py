@@ -10,16 +10,20 @@ usage: install_test.py CHECK BUILD_DIR OUT_DIR
             links, the save left alone, the exit status, the refusals
   play      the installed launcher under Xvfb with a fresh HOME: title, new
             game, F1 save in the player's folder, ESC; F2 resumes in a second
-            run; the installed data read-only and unchanged
+            run; the installed data read-only and unchanged; a broken data
+            file named in the library's box, a real ENTER ending with 255
   package   the .deb built by CPack, lintian'd (errors fail), its contents
-            against the install tree
+            against the install tree, its dependencies (the libraries, and
+            the package of xmessage, which shows start-up refusals)
 
 The game runs as the user nobody when the test runs as root, so that the
 installed data is as read-only to it as to a player.
 """
 
+import datetime
 import hashlib
 import os
+import re
 import shutil
 import stat
 import struct
@@ -170,7 +174,7 @@ def check_tree(build_dir, tmp):
     check("@" not in text, "the metainfo holds an unreplaced @NAME@")
     # The game has no web home: no address at all, rather than an invented one.
     check("://" not in text, "the metainfo names a web address")
-    version, date = project_version(build_dir), "2026-12-10"
+    version, date = release()
     check('<project_license>MIT</project_license>' in text, "the metainfo's licence is not MIT")
     check('<releases>\n    <release version="%s" date="%s"/>' % (version, date) in text,
           "the metainfo's newest release is not %s of %s" % (version, date))
@@ -181,18 +185,24 @@ def check_tree(build_dir, tmp):
     check('.TH JEWELWARD 6 %s "Jewelward %s"' % (date, version) in result.stdout,
           "the manual page does not show version %s of %s" % (version, date))
     result = run(["gzip", "-dc", os.path.join(prefix, "share/doc/jewelward/changelog.gz")])
-    check(result.stdout.startswith("jewelward (%s) unstable;" % version) and "Thu, 10 Dec 2026" in result.stdout,
-          "the changelog does not begin with %s: %r" % (version, result.stdout[:60]))
+    top = result.stdout.split("\n\n -- ", 1)
+    day = datetime.date.fromisoformat(date)
+    stamp = "%s, %02d %s %d" % (day.strftime("%a"), day.day, day.strftime("%b"), day.year)  # as Debian writes it
+    check(top[0].startswith("jewelward (%s) unstable;" % version) and len(top) == 2 and stamp in top[1].split("\n")[0],
+          "the changelog does not begin with %s of %s: %r" % (version, stamp, result.stdout[:60]))
     check_copyright(os.path.join(prefix, "share/doc/jewelward/copyright"))
 
 
-def project_version(build_dir):
-    """The one version of the release: the CMake project's."""
-    with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
-        for line in f:
-            if line.startswith("CMAKE_PROJECT_VERSION:"):
-                return line.split("=", 1)[1].strip()
-    raise Failure("no project version in %s" % build_dir)
+def release():
+    """(version, date) of the release, both from the one place they are set:
+    the top CMakeLists.txt's project() and JEWELWARD_RELEASE_DATE."""
+    path = os.path.join(HERE, "..", "..", "CMakeLists.txt")
+    with open(path) as f:
+        text = f.read()
+    version = re.search(r"^project\(\s*Jewelward\s+VERSION\s+([0-9.]+)", text, re.M)
+    date = re.search(r"^set\(\s*JEWELWARD_RELEASE_DATE\s+([0-9]{4}-[0-9]{2}-[0-9]{2})\s*\)", text, re.M)
+    check(version and date, "%s sets no project version or no JEWELWARD_RELEASE_DATE" % path)
+    return version.group(1), date.group(1)
 
 
 def check_copyright(path):
@@ -410,6 +420,8 @@ class InstalledSession(e2e.Session):
         with open(self.game_out, "w") as out, open(self.game_err, "w") as err:
             self.game_proc = subprocess.Popen([self.game], cwd="/", env=env, stdout=out, stderr=err,
                                               **player_kw())
+        if not wait_title:
+            return
         self.wait_screen("title", lambda s: e2e.diff_fraction(s, self.picture("Main Menu.bmp")) < 0.01,
                          e2e.TITLE_WAIT)
         self.focus()
@@ -451,6 +463,23 @@ def check_play(build_dir, out_dir):
         check(snapshot(s.data_dir) == before, "the installed data changed during the second run")
         extra = sorted(set(os.listdir(s.folder)) - set(os.listdir(s.data_dir)))
         check(extra == ["heroData.txt"], "the player's folder holds more than links and the save: %s" % extra)
+
+        # A data file broken after the install (a disk fault, a failed
+        # upgrade): started from the menu, the game names it in the library's
+        # box (xmessage, which the package depends on) before any window of
+        # its own, and a real ENTER on the box ends it with 255.
+        broken = os.path.join(s.data_dir, "Avatar.bmp")
+        os.chmod(broken, 0o644)
+        os.truncate(broken, os.path.getsize(broken) // 2)
+        s.start_game(wait_title=False)
+        _, argv = s.message_box(10)
+        boxes = s.xdo("search", "--sync", "--class", "Xmessage").split()
+        s.xdo("windowfocus", "--sync", boxes[-1], tolerate=True)
+        s.press("Return")
+        check(s.wait_exit(10) == 255, "the game with a broken data file did not end with 255")
+        out, err = s.output()
+        check("Avatar.bmp" in " ".join(argv[1:]), "the box does not name the broken file: %r" % argv)
+        check('"Avatar.bmp"' in err, "standard error does not name the broken file: %r" % err[-300:])
         s.expect_game_ended()
         failed = False
     finally:
@@ -474,12 +503,20 @@ def check_package(build_dir, tmp):
         fields[field] = run(["dpkg-deb", "-f", deb, field]).stdout.strip()
     print("package %d bytes, installed size %s KiB, depends %s"
           % (os.path.getsize(deb), fields["Installed-Size"], fields["Depends"]))
-    check(debs[0] == "jewelward_%s_amd64.deb" % fields["Version"] and fields["Version"] == project_version(build_dir),
-          "the package is named %s, expected version %s" % (debs[0], project_version(build_dir)))
+    check(debs[0] == "jewelward_%s_amd64.deb" % fields["Version"] and fields["Version"] == release()[0],
+          "the package is named %s, expected version %s" % (debs[0], release()[0]))
     check(fields["Package"] == "jewelward" and fields["Section"] == "games" and fields["Architecture"] == "amd64",
           "control fields %s" % fields)
-    check("liballegro4.4" in fields["Depends"] and "libc6" in fields["Depends"],
+    depends = [d.split("(")[0].strip() for d in fields["Depends"].split(",")]
+    check("liballegro4.4" in depends and "libc6" in depends,
           "the dependencies %r lack Allegro or the C library: shlibdeps did not run" % fields["Depends"])
+    # The library shows a refusal at start-up (a broken data file) with
+    # xmessage: without it the game from the menu ends without a word.
+    owner = run(["dpkg", "-S", os.path.realpath(shutil.which("xmessage") or "/usr/bin/xmessage")])
+    check(owner.returncode == 0, "no package holds xmessage here: %s" % owner.stderr)
+    owner = owner.stdout.split(":")[0]
+    check(owner in depends, "the dependencies %r lack %s, whose xmessage shows the game's refusals"
+          % (fields["Depends"], owner))
 
     # The licence travels with the package.
     unpacked = os.path.join(tmp, "copyright")
@@ -536,8 +573,8 @@ def main(argv):
         return 2
     name, build_dir, out_dir = argv[1], os.path.abspath(argv[2]), os.path.abspath(argv[3])
     tools = {"tree": ["cmake", "desktop-file-validate", "appstreamcli", "gzip"], "launcher": ["cmake"],
-             "play": ["cmake", "Xvfb", "xdotool", "import", "convert"],
-             "package": ["cpack", "dpkg-deb", "dpkg-shlibdeps", "lintian", "file"]}[name]
+             "play": ["cmake", "Xvfb", "xdotool", "import", "convert", "xmessage"],
+             "package": ["cpack", "dpkg", "dpkg-deb", "dpkg-shlibdeps", "lintian", "file", "xmessage"]}[name]
     missing = [t for t in tools if not shutil.which(t)]
     if missing:
         print("FAILED %s: missing tools: %s" % (name, ", ".join(missing)))

@@ -33,6 +33,17 @@
       heroData.txt is either the previous file byte for byte or the game's
       new save whole, and SAVE_CHECK (the game's own parser) accepts it.
 
+  robust_e2e.py silent_sound_server GAME DATA_DIR
+      ALSA's default device is PulseAudio at a socket whose server accepts
+      and never answers (opening it waits 30 s): the title must still come
+      within 15 s, standard error must say the game starts without sound,
+      no child of the game may be left, and ESC on the title ends with 1.
+
+  robust_e2e.py small_screen GAME DATA_DIR
+      Screens of 320 x 240, 640 x 400 and 1024 x 768: on the two smaller
+      ones standard error says that only the middle of the picture shows, on
+      the larger one nothing of the kind; ESC on the title ends with 1.
+
 Only the Python standard library; the tools called are Xvfb, xdpyinfo,
 xdotool, import (ImageMagick) and prlimit (util-linux).
 """
@@ -736,6 +747,132 @@ def scenario_kill_during_save(game, data_dir, save_check, kills, tmp):
     check(outcomes["new"] > 0, "no round saved before the kill: F1 never reached the game in play")
 
 
+# ---------------------------------------------------------------- refusals nobody saw
+
+def run_dir_of_links(data_dir, tmp):
+    run_dir = os.path.join(tmp, "run")
+    os.makedirs(run_dir, exist_ok=True)
+    for name in os.listdir(data_dir):
+        if name.endswith((".bmp", ".wav")) and not os.path.exists(os.path.join(run_dir, name)):
+            os.symlink(os.path.join(data_dir, name), os.path.join(run_dir, name))
+    return run_dir
+
+
+def escape_until_ended(display, proc, timeout=20):
+    """ESC as a player presses it, again until the game has ended (the first
+    presses may come before the keyboard is up); returns the exit code."""
+    deadline = time.time() + timeout
+    while proc.poll() is None:
+        check(time.time() < deadline, "ESC did not end the game within %d s" % timeout)
+        display.xdo("keydown", "Escape")
+        time.sleep(0.08)
+        display.xdo("keyup", "Escape")
+        try:
+            proc.wait(1)
+        except subprocess.TimeoutExpired:
+            pass
+    return proc.returncode
+
+
+def scenario_silent_sound_server(game, data_dir, tmp):
+    import socket
+    import threading
+    run_dir = run_dir_of_links(data_dir, tmp)
+    home = os.path.join(tmp, "silent-home")
+    os.makedirs(home)
+    server_path = os.path.join(tmp, "pulse-native")
+    with open(os.path.join(home, ".asoundrc"), "w") as f:
+        f.write('pcm.!default { type pulse server "unix:%s" }\nctl.!default { type pulse server "unix:%s" }\n'
+                % (server_path, server_path))
+    server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    server.bind(server_path)
+    server.listen(16)
+    accepted = []
+
+    def accept_and_never_answer():
+        while True:
+            try:
+                accepted.append(server.accept()[0])
+            except OSError:
+                return
+
+    threading.Thread(target=accept_and_never_answer, daemon=True).start()
+    title, title_w = bmp_rgb(os.path.join(data_dir, "Main Menu.bmp"))
+    display = Display(tmp)
+    proc = None
+    try:
+        env = dict(os.environ, HOME=home, DISPLAY=display.name)
+        env.pop("XAUTHORITY", None)
+        env.pop("PULSE_SERVER", None)
+        with open(os.path.join(tmp, "game-silent.err"), "w") as err:
+            start = time.time()
+            proc = subprocess.Popen([game], cwd=run_dir, env=env, stdout=subprocess.DEVNULL, stderr=err)
+        while differing(display.screen(), title, title_w) > 0.01:
+            check(proc.poll() is None, "the game ended with %s before its title" % proc.returncode)
+            check(time.time() - start < 15, "no title within 15 s with a sound server that never answers")
+            time.sleep(0.05)
+        took = time.time() - start
+        check(accepted, "the game never reached the silent sound server: the test proves nothing")
+        with open(os.path.join(tmp, "game-silent.err"), errors="replace") as f:
+            err = f.read()
+        print("title after %.1f s with a sound server that accepts and never answers; standard error: %r"
+              % (took, err.strip()[-200:]))
+        check("Jewelward starts without sound" in err, "standard error does not say the game starts without "
+              "sound: %r" % err[-300:])
+        left = children_of(proc.pid)
+        check(not left, "children of the game left on the title: %s" % left)
+        display.xdo("mousemove", "320", "240")
+        code = escape_until_ended(display, proc)
+        proc = None
+        check(code == 1, "ESC on the title ended the game with %s, expected 1" % code)
+    finally:
+        if proc is not None:
+            kill_with_children(proc)
+        server.close()
+        for connection in accepted:
+            connection.close()
+        display.close()
+
+
+class SizedDisplay(Display):
+    def __init__(self, tmp, width, height):
+        try:
+            self.proc, self.name = start_xvfb(60, tmp, width, height)
+        except RuntimeError as error:
+            raise Failure(str(error))
+
+
+SCREENS = [(320, 240, True), (640, 400, True), (1024, 768, False)]  # width, height, told
+
+
+def scenario_small_screen(game, data_dir, tmp):
+    run_dir = run_dir_of_links(data_dir, tmp)
+    failures = []
+    for width, height, told in SCREENS:
+        display = SizedDisplay(tmp, width, height)
+        proc = start_game(game, run_dir, display, tmp, "screen")
+        try:
+            display.xdo("mousemove", str(width // 2), str(height // 2))
+            code = escape_until_ended(display, proc)
+            proc = None
+        finally:
+            if proc is not None:
+                kill_with_children(proc)
+            display.close()
+        with open(os.path.join(tmp, "game-screen.err"), errors="replace") as f:
+            err = f.read()
+        line = next((l for l in err.splitlines() if "only the middle of the picture shows" in l), "")
+        print("%4d x %-4d exit %s: %s" % (width, height, code, line or "(nothing said of the screen)"))
+        if code != 1:
+            failures.append("%d x %d: ESC on the title ended the game with %s, expected 1" % (width, height, code))
+        if told and "this one is %d x %d" % (width, height) not in line:
+            failures.append("%d x %d: standard error does not say the screen is too small: %r"
+                            % (width, height, err[-300:]))
+        if not told and line:
+            failures.append("%d x %d: standard error calls the screen too small: %r" % (width, height, line))
+    check(not failures, "\n".join(failures))
+
+
 def main(argv):
     argv = [a if not os.path.exists(a) else os.path.abspath(a) for a in argv]
     tmp = tempfile.mkdtemp(prefix="jewelward-robust-e2e-")
@@ -749,6 +886,10 @@ def main(argv):
         elif argv[1] == "kill_during_save" and len(argv) in (5, 6):
             kills = int(argv[5]) if len(argv) == 6 else 50
             scenario_kill_during_save(argv[2], argv[3], argv[4], kills, tmp)
+        elif argv[1] == "silent_sound_server" and len(argv) == 4:
+            scenario_silent_sound_server(argv[2], argv[3], tmp)
+        elif argv[1] == "small_screen" and len(argv) == 4:
+            scenario_small_screen(argv[2], argv[3], tmp)
         else:
             print(__doc__)
             return 2

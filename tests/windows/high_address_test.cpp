@@ -115,6 +115,18 @@ const Step steps[] = {
     {"rectfill", [](BITMAP *c, BITMAP *) { rectfill(c, 300, 930, 420, 1100, makecol(222, 178, 74)); }},
     {"rect", [](BITMAP *c, BITMAP *) { rect(c, 450, 930, 560, 1000, makecol(255, 0, 0)); }},
     {"floodfill", [](BITMAP *c, BITMAP *) { floodfill(c, 500, 960, makecol(0, 255, 0)); }},
+    // The hurt flash: the blender's colour, then the lit sprite, once whole and
+    // once cut by the canvas's right edge.
+    {"set_trans_blender + draw_lit_sprite",
+     [](BITMAP *c, BITMAP *s) {
+         set_trans_blender(255, 24, 24, 0);
+         draw_lit_sprite(c, s, 200, 100, 150);
+     }},
+    {"set_trans_blender + draw_lit_sprite (clipped)",
+     [](BITMAP *c, BITMAP *s) {
+         set_trans_blender(40, 200, 90, 0);
+         draw_lit_sprite(c, s, canvasW - 300, 600, 220);
+     }},
 };
 
 // The reference scene is drawn step by step in lockstep with the high one.
