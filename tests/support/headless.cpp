@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "actors/roster.h"
+#include "combat/feedback.h"
 #include "combat/hero_stats.h"
 #include "game/game_loop.h"
 #include "sprites/data_check.h"
@@ -48,6 +49,7 @@ void resetWorld()
     for (Character &c : jewels)
         c = Character{};
     resetHeroStats();
+    clearFeedback();
     closeRequested = false;
     releaseAllKeys();
 }
