@@ -1594,13 +1594,16 @@ def scenario_saved_notice(s):
     # The word itself: light text in the middle of the panel.
     text = sum(1 for y in range(425, 450) for x in range(270, 370) if min(pixel(shown, x, y)) > 150)
     check(text > 100, "the notice's panel shows no text (%d light pixels)" % text)
-    expect_effect(effects, "saved", s.sound(mark, 0.8), "the save", within=0.15)
-    gone = s.wait_screen("notice-gone", lambda shot: diff_fraction(
-        shot, world, box=(0, 400, SCREEN_W, 70), excludes=(HERO_BOX, HUD_BOX)) < 0.05, 5)
+    expect_effect(effects, "saved", s.sound(mark, 1.5), "the save")
+    probes = [NOTICE_PROBE, (620, 440), (150, 452)]  # along the panel, away from its text
+    s.wait_screen("notice-gone", lambda shot: not any(near(pixel(shot, *p), SAVED_PANEL) for p in probes), 5)
     lasted = time.time() - pressed
     print("the notice was seen gone %.1f s after F1" % lasted)
     check(1.5 <= lasted, "the notice lasted only %.1f s" % lasted)
-    check(not near(pixel(gone, *NOTICE_PROBE), SAVED_PANEL), "the notice is still there")
+    # The world shows again where the notice stood (only figures may differ).
+    gone = diff_fraction(s.shot("after-notice"), world, box=(0, 404, SCREEN_W, 60), excludes=(HERO_BOX, HUD_BOX),
+                         ref_at=(0, 404))
+    check(gone < 0.1, "%.0f %% of the notice's place differs from the world" % (100 * gone))
     s.press("Escape")
     check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
 
@@ -1657,13 +1660,15 @@ def scenario_victory_theme(s):
     mark = s.sound_mark()
     s.press("Return")
     won = s.wait_screen("victory", lambda shot: diff_fraction(
-        shot, s.picture("Victory.bmp"), excludes=(HERO_BOX, HUD_BOX)) < 0.15, 5)
-    expect_effect(effects, "victory", s.sound(mark, 1.0), "the fanfare", within=0.15)
+        shot, s.picture("Victory.bmp"), excludes=(HERO_BOX, HUD_BOX)) < 0.15, 10)
+    # The picture is read from the disk before the fanfare starts: time the
+    # theme from the fanfare, which starts in the tick its countdown does.
+    fanfare = mark + int(expect_effect(effects, "victory", s.sound(mark, 3.0), "the fanfare") * SOUND_RATE) * 4
     start = VICTORY_THEME_DELAY + 0.3
-    expect_track_at(s.data_dir, s.sound(mark + int(start * SOUND_RATE) * 4, MUSIC_SPAN), "victory",
+    expect_track_at(s.data_dir, s.sound(fanfare + int(start * SOUND_RATE) * 4, MUSIC_SPAN), "victory",
                     start - VICTORY_THEME_DELAY, "after the fanfare", VICTORY_TRACKS)
     again = VICTORY_THEME_DELAY + loop + 0.3
-    expect_track_at(s.data_dir, s.sound(mark + int(again * SOUND_RATE) * 4, MUSIC_SPAN, timeout=again + 15),
+    expect_track_at(s.data_dir, s.sound(fanfare + int(again * SOUND_RATE) * 4, MUSIC_SPAN, timeout=again + 15),
                     "victory", again - VICTORY_THEME_DELAY, "the theme come round", VICTORY_TRACKS)
     check(won is not None, "no victory picture")
     s.press("Escape")
