@@ -55,6 +55,8 @@ const DataFileRule dataFileRules[] = {
     {"sfx_gameover.wav", true, 0, 0, false},
     {"sfx_victory.wav", true, 0, 0, false},
     {"sfx_page.wav", true, 0, 0, false},
+    {"sfx_saved.wav", true, 0, 0, false},
+    {"BGM_victory.wav", true, 0, 0, false},
 };
 const int dataFileRuleCount = int(sizeof dataFileRules / sizeof dataFileRules[0]);
 

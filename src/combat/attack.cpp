@@ -4,6 +4,7 @@
 
 #include "actors/draw_actors.h"
 #include "actors/roster.h"
+#include "combat/feedback.h"
 #include "combat/hero_stats.h"
 #include "core/sound_effects.h"
 #include "world/coords.h"
@@ -63,6 +64,7 @@ static bool strikeIfInside(Character &enemy, const Rect &r)
     if (!pointInRect(cx, cy, r.top, r.bottom, r.left, r.right) || !enemy.alive)
         return false;
     startDying(enemy);
+    startStrikeFlash(enemy);
     return true;
 }
 
@@ -81,8 +83,10 @@ void resolveAttack(int32_t facing, int32_t x, int32_t y, int32_t width, int32_t 
     // The boss loses life on every swing, even when far away or already dead,
     // and every swing at 0 or below starts its death sequence anew. He is
     // heard only when a swing still hurts him and he stands in view.
-    if (bossLife > 0 && inEffectsView(boss.x, boss.y, boss.width, boss.height))
+    if (bossLife > 0 && inEffectsView(boss.x, boss.y, boss.width, boss.height)) {
         playEffectAt(sfxBoss, int64_t(boss.x) + boss.width / 2);
+        startStrikeFlash(boss);
+    }
     bossLife = bossLifeAfterSwing(bossLife, heroStats.level);
     if (bossLife <= 0)
         startDying(boss);
@@ -119,10 +123,15 @@ static void award(int32_t experience)
 void updateDying(int32_t camX, int32_t camY, BITMAP *dest)
 {
     for (Character &lizard : lizards)
-        if (deathStep(lizard, lizardSlashEnd, camX, camY, dest))
+        if (deathStep(lizard, lizardSlashEnd, camX, camY, dest)) {
             award(lizardExperience);
+            startKillBurst(lizard);
+        }
     for (Character &ogre : ogres)
-        if (deathStep(ogre, bigSlashEnd, camX, camY, dest))
+        if (deathStep(ogre, bigSlashEnd, camX, camY, dest)) {
             award(ogreExperience);
-    deathStep(boss, bigSlashEnd, camX, camY, dest); // the boss gives no experience
+            startKillBurst(ogre);
+        }
+    if (deathStep(boss, bigSlashEnd, camX, camY, dest)) // the boss gives no experience
+        startKillBurst(boss);
 }

@@ -73,13 +73,14 @@ bool isVictory()
     return heroStats.jewelCount == 3 && bossLife <= 0;
 }
 
-// The effect sounds once, when the picture first stands.
-static void showEndPicture(ShellState &state, const char *fileName, SoundEffect effect)
+// The effect sounds once, when the picture first stands; true in that tick.
+static bool showEndPicture(ShellState &state, const char *fileName, SoundEffect effect)
 {
     if (state.backdropName && std::strcmp(state.backdropName, fileName) == 0)
-        return; // already standing: reading 3200 x 3200 pixels every tick would stall play
+        return false; // already standing: reading 3200 x 3200 pixels every tick would stall play
     replaceBackdrop(state, fileName);
     playEffect(effect);
+    return true;
 }
 
 void gameOverReaction(ShellState &state)
@@ -92,5 +93,6 @@ void gameOverReaction(ShellState &state)
 void victoryReaction(ShellState &state)
 {
     stopMusic(zoneTrack(state, state.musicZone));
-    showEndPicture(state, "Victory.bmp", sfxVictory);
+    if (showEndPicture(state, "Victory.bmp", sfxVictory))
+        state.victoryThemeWait = victoryThemeDelayTicks;
 }

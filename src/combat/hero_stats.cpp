@@ -2,6 +2,8 @@
 
 #include "combat/hero_stats.h"
 
+#include <cstdio>
+
 #include "actors/roster.h"
 #include "assets/data_check.h"
 #include "core/sound_effects.h"
@@ -26,6 +28,14 @@ constexpr int pipPitch = 5;  // pixels between neighbouring pips (they overlap b
 constexpr int jewelIconY = 45;
 constexpr int jewelIconSize = 20; // the jewel picture scaled to 20 x 20
 constexpr int jewelIconPitch = 25;
+constexpr int jewelSockets = 3; // one for each jewel of the world, taken or not
+
+// The panel behind the HUD, so bars, jewels and text read over any ground.
+constexpr int panelLeft = 484, panelTop = 9, panelRight = 631, panelBottom = 97;
+constexpr int levelTextY = 70; // "LEVEL n", then "XP e/n" below
+constexpr int experienceTextY = 80;
+constexpr int experienceBarY = 91; // 130 x 3 pixels: experience over the next level's threshold
+constexpr int experienceBarWidth = 130;
 
 // Pips from the frame on, stopping once they would start past the buffer's right
 // edge: a saved life of two thousand million costs nothing.
@@ -70,14 +80,51 @@ void drawMagicBar(BITMAP *dest)
     drawPips(dest, magicPip, heroStats.magic, magicBarY);
 }
 
+void drawHudPanel(BITMAP *dest)
+{
+    rectfill(dest, panelLeft, panelTop, panelRight, panelBottom, makecol(22, 20, 34));
+    rect(dest, panelLeft, panelTop, panelRight, panelBottom, makecol(128, 116, 160));
+}
+
 void drawJewelIcons(BITMAP *dest)
 {
+    // An empty socket for each jewel of the world; the jewels taken over them.
+    for (int i = 0; i < jewelSockets; ++i) {
+        const int cx = barX + jewelIconPitch * i + jewelIconSize / 2, cy = jewelIconY + jewelIconSize / 2;
+        const int r = jewelIconSize / 2 - 1;
+        int diamond[8] = {cx, cy - r, cx + r, cy, cx, cy + r, cx - r, cy};
+        polygon(dest, 4, diamond, makecol(44, 40, 62));
+        for (int k = 0; k < 4; ++k)
+            line(dest, diamond[2 * k], diamond[2 * k + 1], diamond[(2 * k + 2) % 8], diamond[(2 * k + 3) % 8],
+                 makecol(150, 140, 190));
+    }
     for (int32_t i = 0; i < heroStats.jewelCount; ++i) {
         const int x = barX + jewelIconPitch * i;
         if (x >= dest->w)
             break;
         stretch_sprite(dest, jewelPicture, x, jewelIconY, jewelIconSize, jewelIconSize);
     }
+}
+
+void drawLevelAndExperience(BITMAP *dest)
+{
+    const HeroStats &s = heroStats;
+    const int ink = makecol(255, 236, 170);
+    char text[48];
+    std::snprintf(text, sizeof text, "LEVEL %d", int(s.level));
+    textout_ex(dest, font, text, barX, levelTextY, ink, -1);
+    std::snprintf(text, sizeof text, "XP %d/%d", int(s.experience), int(s.nextLevelExp));
+    textout_ex(dest, font, text, barX, experienceTextY, ink, -1);
+    // The bar fills as the experience nears the next level's threshold.
+    int64_t filled = 0;
+    if (s.nextLevelExp > 0 && s.experience > 0)
+        filled = s.experience >= s.nextLevelExp ? experienceBarWidth
+                                                : int64_t(s.experience) * experienceBarWidth / s.nextLevelExp;
+    rectfill(dest, barX, experienceBarY, barX + experienceBarWidth - 1, experienceBarY + 2,
+             makecol(60, 54, 80));
+    if (filled > 0)
+        rectfill(dest, barX, experienceBarY, barX + int(filled) - 1, experienceBarY + 2,
+                 makecol(120, 210, 255));
 }
 
 void heal()

@@ -30,9 +30,14 @@ extern BITMAP *magicPip; // 6 x 10, one magic point
 void resetHeroStats();
 
 void setUpHud();
+// The HUD, drawn in this order over each frame: a dark panel behind it all,
+// the two bars, a socket for each of the three jewels with the taken ones in
+// them, then the level and the experience toward the next level.
+void drawHudPanel(BITMAP *dest);
 void drawLifeBar(BITMAP *dest);
 void drawMagicBar(BITMAP *dest);
 void drawJewelIcons(BITMAP *dest);
+void drawLevelAndExperience(BITMAP *dest);
 
 // Right Shift: 2 magic for a quarter of maxLife, never past maxLife.
 void heal();

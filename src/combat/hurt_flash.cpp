@@ -9,13 +9,18 @@ void startHurtFlash()
     hurtFlashLeft = hurtFlashTicks;
 }
 
+void advanceHurtFlash()
+{
+    if (hurtFlashLeft > 0)
+        hurtFlashLeft -= 1;
+}
+
 void drawHero(const Character &hero, BITMAP *dest, int32_t camX, int32_t camY)
 {
     if (hurtFlashLeft <= 0) {
         hero.draw(dest, camX, camY);
         return;
     }
-    hurtFlashLeft -= 1;
     int sx = 0, sy = 0;
     BITMAP *picture = hero.frameInView(dest, camX, camY, sx, sy);
     if (!picture)

@@ -4,6 +4,7 @@
 #include "core/sound_effects.h"
 
 #include "core/music.h"
+#include "core/screen.h"
 
 // Volumes set by measurement against the loudest passage of each track (the
 // data tests hold them there): every effect at least as loud as the music's
@@ -13,17 +14,18 @@ const SoundEffectInfo soundEffects[soundEffectCount] = {
     {"sfx_boss.wav", "boss", 114},       {"sfx_hurt.wav", "hurt", 143},
     {"sfx_jewel.wav", "jewel", 170},     {"sfx_levelup.wav", "levelup", 170},
     {"sfx_heal.wav", "heal", 157},       {"sfx_gameover.wav", "gameover", 123},
-    {"sfx_victory.wav", "victory", 170}, {"sfx_page.wav", "page", 240},
+    {"sfx_victory.wav", "victory", 170}, {"sfx_page.wav", "page", 210},
+    {"sfx_saved.wav", "saved", 170},
 };
 
 int32_t effectStarts[soundEffectCount];
 
 static SAMPLE *samples[soundEffectCount];
 static bool enabled = true;
-static int64_t tickClock = 0;                      // ticks since start-up
-static int64_t nextAllowed[soundEffectCount] = {}; // first tick each effect may start again
-static int64_t viewX = 0, viewY = 0;               // camera of the last advance, world pixels
-constexpr int viewWidth = 640, viewHeight = 480;   // pixels, the screen
+static int64_t tickClock = 0;                                     // ticks since start-up
+static int64_t nextAllowed[soundEffectCount] = {};                // first tick each effect may start again
+static int64_t viewX = 0, viewY = 0;                              // camera of the last advance, world pixels
+constexpr int viewWidth = screenWidth, viewHeight = screenHeight; // pixels
 
 void setSoundEffectSample(SoundEffect effect, SAMPLE *sample)
 {

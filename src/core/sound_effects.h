@@ -1,5 +1,6 @@
 // sound_effects.h - the short sounds that answer the player's actions: a
-// swing, a strike, a wound, a jewel, a level, a heal, the two ends and a page.
+// swing, a strike, a wound, a jewel, a level, a heal, the two ends, a page and
+// a save made.
 //
 // Effects only ever sound: nothing of play reads them, and they never call
 // rand(). Each plays on its own voice at a priority below the music's, so a
@@ -23,6 +24,7 @@ enum SoundEffect : int {
     sfxGameOver, // the game is lost
     sfxVictory,  // the game is won
     sfxPage,     // ENTER turns a title or story page
+    sfxSaved,    // F1 saved the game
     soundEffectCount
 };
 

@@ -10,6 +10,7 @@
 #include "actors/wander.h"
 #include "combat/attack.h"
 #include "combat/contact.h"
+#include "combat/feedback.h"
 #include "combat/hero_stats.h"
 #include "combat/hurt_flash.h"
 #include "core/message_box.h"
@@ -91,12 +92,22 @@ void setUpGame(ShellState &state)
     loadOverlay();
 }
 
-// F1 saves in every tick it is held; a failure is told once per press, on the
-// frame for two seconds and on standard error, and play goes on.
+// F1 saves in every tick it is held. How it went is told once per press: a
+// save made shows "Saved" for two seconds with its own soft sound; a failure
+// says why, on the frame for two seconds and on standard error, and play goes on.
 static void saveAndTell(ShellState &state, SaveFiles &saves)
 {
     const SaveResult result = saveGame(state, saves);
-    if (result.saved || state.saveFailureTold)
+    if (result.saved) {
+        if (state.savedTold)
+            return;
+        state.savedTold = true;
+        state.noticeText = savedNoticeText;
+        state.noticeTicks = saveNoticeTicks;
+        playEffect(sfxSaved);
+        return;
+    }
+    if (state.saveFailureTold)
         return;
     state.saveFailureTold = true;
     state.noticeText = saveFailureText(result);
@@ -104,7 +115,7 @@ static void saveAndTell(ShellState &state, SaveFiles &saves)
     std::fprintf(stderr, "%s (%s)\n", state.noticeText, std::strerror(result.error));
 }
 
-// The notice of a failed save, over the bottom of the frame. What it covers
+// The notice of a save, over the bottom of the frame. What it covers
 // is kept in `noticeUnder` and put back once the frame has been copied out:
 // where the view runs past the picture's edge the frame's old pixels show
 // again next tick, and the notice must not stay among them after its time.
@@ -118,12 +129,12 @@ struct CoveredRows {
     int top = 0, count = 0;
 };
 
-static CoveredRows drawSaveNotice(ShellState &state, BITMAP *frame)
+// Drawn while noticeTicks is above 0; the tick counts it down.
+static CoveredRows drawSaveNotice(const ShellState &state, BITMAP *frame)
 {
     CoveredRows covered;
     if (state.noticeTicks <= 0 || !state.noticeText)
         return covered;
-    --state.noticeTicks;
     if (!noticeUnder)
         noticeUnder = create_bitmap(screenWidth, noticeMaxHeight);
     if (!noticeUnder)
@@ -133,11 +144,15 @@ static CoveredRows drawSaveNotice(ShellState &state, BITMAP *frame)
     const int height = count * noticeLineHeight + 16;
     const int top = screenHeight - 24 - height;
     blit(frame, noticeUnder, 0, top, 0, 0, screenWidth, height);
-    rectfill(frame, 8, top, screenWidth - 9, top + height - 1, makecol(40, 12, 12));
-    rect(frame, 8, top, screenWidth - 9, top + height - 1, makecol(236, 120, 84));
+    // A save made is told calmly in green, a failure in red.
+    const bool saved = state.noticeText == savedNoticeText;
+    rectfill(frame, 8, top, screenWidth - 9, top + height - 1,
+             saved ? makecol(12, 40, 20) : makecol(40, 12, 12));
+    rect(frame, 8, top, screenWidth - 9, top + height - 1,
+         saved ? makecol(120, 220, 140) : makecol(236, 120, 84));
     for (int i = 0; i < count; ++i)
         drawTextScaled(frame, lines[i], screenWidth / 2, top + 10 + i * noticeLineHeight, noticeScale,
-                       makecol(255, 226, 170));
+                       saved ? makecol(210, 255, 200) : makecol(255, 226, 170));
     covered.top = top;
     covered.count = height;
     return covered;
@@ -147,8 +162,11 @@ void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
 {
     Character &hero = state.hero;
     advanceSoundEffects(state.cameraX, state.cameraY);
+    // The victory theme, once the fanfare has had its time.
+    if (state.victoryThemeWait > 0 && --state.victoryThemeWait == 0)
+        playMusic(state.victoryTrack, musicVolumeFull, musicPanCentre, musicFrequencyNormal, 1);
     if (!key[KEY_F1])
-        state.saveFailureTold = false;
+        state.saveFailureTold = state.savedTold = false;
     if (hero.attacking) {
         // Keys wait out the swing, but an F1 asked for now is not forgotten.
         if (key[KEY_F1])
@@ -191,11 +209,18 @@ void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
     updateDying(state.cameraX, state.cameraY, frame);
     if (state.backdropName && std::strcmp(state.backdropName, "worldMap.bmp") == 0)
         drawOverlay(frame, state.cameraX, state.cameraY); // over the figures standing behind
+    drawFeedback(state.cameraX, state.cameraY, frame);
+    drawHudPanel(frame);
     drawLifeBar(frame);
     drawMagicBar(frame);
     drawJewelIcons(frame);
+    drawLevelAndExperience(frame);
     const CoveredRows covered = drawSaveNotice(state, frame);
     blit(frame, dest, 0, 0, 0, 0, screenWidth, screenHeight);
     if (covered.count > 0)
         blit(noticeUnder, frame, 0, 0, 0, covered.top, screenWidth, covered.count);
+    // The counts of what the frame showed move on once it is out.
+    if (state.noticeTicks > 0)
+        --state.noticeTicks;
+    advanceFeedback();
 }

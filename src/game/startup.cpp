@@ -87,8 +87,8 @@ void startUp()
     if (!badFiles.empty())
         failWithMessage(("Jewelward cannot start: these data files are unusable.\n" + badFiles).c_str());
 
-    if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 640, 480, 0, 0) != 0 &&
-        set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) != 0) {
+    if (set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, screenWidth, screenHeight, 0, 0) != 0 &&
+        set_gfx_mode(GFX_AUTODETECT_WINDOWED, screenWidth, screenHeight, 0, 0) != 0) {
         failWithMessage(allegro_error);
     }
     set_window_title("Jewelward");
@@ -111,6 +111,7 @@ void bringUpGame(ShellState &state, bool withSound)
     state.homeTrack = loadCheckedMusic("BGM_00012.wav");
     state.southWestTrack = loadCheckedMusic("BGM_00006.wav");
     state.eastTrack = loadCheckedMusic("BGM_00001.wav");
+    state.victoryTrack = loadCheckedMusic("BGM_victory.wav");
     for (int i = 0; i < soundEffectCount; ++i)
         setSoundEffectSample(SoundEffect(i), loadCheckedMusic(soundEffects[i].file));
     playMusic(state.titleTrack, musicVolumeFull, musicPanCentre, musicFrequencyNormal, 3);

@@ -21,3 +21,5 @@ SAMPLE *zoneTrack(const ShellState &state, int32_t zone)
     default: return nullptr;
     }
 }
+
+const char savedNoticeText[] = "Saved";

@@ -5,10 +5,8 @@
 #include <allegro.h>
 #include <cstdint>
 
+#include "core/screen.h"
 #include "sprites/character.h"
-
-constexpr int screenWidth = 640; // pixels; the back buffer's size too
-constexpr int screenHeight = 480;
 
 // Music zones: which zone track plays during play.
 enum MusicZone : int32_t { zoneHome = 0, zoneSouthWest = 1, zoneEast = 2 };
@@ -22,6 +20,7 @@ struct ShellState {
     SAMPLE *homeTrack = nullptr;        // zone 0, "BGM_00012.wav"
     SAMPLE *southWestTrack = nullptr;   // zone 1, "BGM_00006.wav"
     SAMPLE *eastTrack = nullptr;        // zone 2, "BGM_00001.wav"
+    SAMPLE *victoryTrack = nullptr;     // "BGM_victory.wav", looped once the victory fanfare ends
     BITMAP *backdrop = nullptr;         // the one full picture shown now
     const char *backdropName = nullptr; // the file `backdrop` was loaded from
     BITMAP *backBuffer = nullptr;       // every frame is composed here
@@ -33,12 +32,18 @@ struct ShellState {
     bool enterReleased = true;          // ENTER went up since the last title stage change
     bool f2Released = true;             // F2 went up since the last resume attempt
     bool saveFailureTold = false;       // this F1 press already told of a failed save
+    bool savedTold = false;             // this F1 press already told of a save made
     bool saveAsked = false;             // F1 was down during a swing: save when it ends
     int32_t noticeTicks = 0;            // ticks the save notice still shows
-    const char *noticeText = nullptr;   // the save notice, "Could not save: ..."
+    const char *noticeText = nullptr;   // the save notice: savedNoticeText or "Could not save: ..."
+    int32_t victoryThemeWait = 0;       // ticks until the victory theme starts; 0: none waits
 };
 
-constexpr int32_t saveNoticeTicks = 200; // a failed save is told for 2 seconds
+constexpr int32_t saveNoticeTicks = 200; // a save, made or failed, is told for 2 seconds
+extern const char savedNoticeText[];     // "Saved"
+// The victory theme starts this many ticks after the victory picture first
+// stands: the fanfare (3.2 s) has ended by then.
+constexpr int32_t victoryThemeDelayTicks = 330;
 
 // Destroys the current backdrop and loads `fileName` in its place.
 void replaceBackdrop(ShellState &state, const char *fileName);

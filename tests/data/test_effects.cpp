@@ -1,4 +1,4 @@
-// test_effects.cpp - the ten sound effects: mono 16-bit at the music's rate,
+// test_effects.cpp - the eleven sound effects: mono 16-bit at the music's rate,
 // of their lengths, below -1 dBFS, centred on zero, unlike each other, and
 // balanced against the music by measurement at the volumes the game plays
 // them (core/sound_effects.cpp): each at least as loud as the loudest passage
@@ -15,6 +15,7 @@
 #include "core/music.h"
 #include "core/sound_effects.h"
 #include "data_readers.h"
+#include "state/shell_state.h"
 
 namespace
 {
@@ -28,7 +29,7 @@ const Expected expected[soundEffectCount] = {
     {sfxSwing, 0.15, 0.5, "hse"}, {sfxHit, 0.1, 0.5, "hse"},   {sfxBoss, 0.2, 1, "hse"},
     {sfxHurt, 0.1, 0.5, "hse"},   {sfxJewel, 0.3, 1.5, "hse"}, {sfxLevelUp, 0.5, 2, "hse"},
     {sfxHeal, 0.2, 1, "hse"},     {sfxGameOver, 1, 4, "hse"},  {sfxVictory, 1, 5, ""},
-    {sfxPage, 0.05, 0.4, "t"},
+    {sfxPage, 0.05, 0.4, "t"},    {sfxSaved, 0.2, 0.8, "hse"},
 };
 const char *trackFile(char zone)
 {
@@ -168,12 +169,20 @@ TEST(Effects, UnlikeEachOther)
         }
 }
 
+// The victory theme waits for the fanfare to end.
+TEST(Effects, TheVictoryThemeWaitsOutTheFanfare)
+{
+    const Sound fanfare = readSound(soundEffects[sfxVictory].file);
+    const double seconds = double(fanfare.samples.size()) / fanfare.rate;
+    EXPECT_LE(seconds * 100, victoryThemeDelayTicks) << "the theme would start over the fanfare";
+    EXPECT_GE(seconds * 100 + 50, victoryThemeDelayTicks) << "more than half a second of silence between";
+}
+
 // A busy fight mixed as the library's mixer mixes it (a channel gets volume
 // / 255 times (255 - pan) / 255 on the left, pan / 255 on the right) over the
-// whole of each zone's track: a swing that strikes and hurts the dark lord
-// every 91 ticks (as fast as swings come), a wound every 30 ticks, a level
-// and a heal every 2.7 s, sources at the edges of the pan. The mix stays
-// below full scale on both channels.
+// whole of each zone's track at full volume, and of the victory theme: a swing that strikes and hurts the
+// dark lord every 91 ticks (as fast as swings come), a wound every 30 ticks, a level and a heal every 2.7 s,
+// sources at the edges of the pan. The mix stays below full scale on both channels.
 TEST(Effects, BusyFightNeverClips)
 {
     struct Start {
@@ -184,7 +193,7 @@ TEST(Effects, BusyFightNeverClips)
     const Start fight[] = {{sfxSwing, 0, 0.91, effectPanLeft},     {sfxHit, 0, 0.91, effectPanLeft},
                            {sfxBoss, 0, 0.91, effectPanRight},     {sfxHurt, 0.05, 0.3, effectPanRight},
                            {sfxLevelUp, 0.3, 2.7, musicPanCentre}, {sfxHeal, 1.2, 2.7, musicPanCentre}};
-    for (const char *track : {"BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav"}) {
+    for (const char *track : {"BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav", "BGM_victory.wav"}) {
         const Sound music = readSound(track);
         ASSERT_EQ(music.channels, 2);
         const size_t frames = music.samples.size() / 2;

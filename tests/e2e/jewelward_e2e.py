@@ -37,7 +37,7 @@ from xvfb import children_of, display_free, read_framebuffer, start_xvfb  # noqa
 
 SCREEN_W, SCREEN_H = 640, 480
 HERO_BOX = (272, 192, 96, 96)      # the hero's sprite while the camera can follow
-HUD_BOX = (488, 13, 134, 55)       # life bar, magic bar and jewel icons
+HUD_BOX = (484, 9, 148, 89)        # the HUD's panel: bars, jewels, level and experience
 MASK = (255, 0, 255)               # Allegro's transparent colour in true colour
 FUZZ = 6                           # per channel, about 2 % of 255
 # Seconds a screen that follows a key (or the start) may take on a loaded
@@ -219,14 +219,17 @@ def overlay_masked(base, sprite, x, y):
                 base.data[j:j + 3] = c
 
 
-def bar_count(shot, backdrop, camera, bar_sheet, frame_sheet, frame_y):
+HUD_PANEL = (22, 20, 34)         # the HUD's panel, behind the bars
+
+
+def bar_count(shot, bar_sheet, frame_sheet, frame_y):
     """How many pips the bar whose frame stands at (490, frame_y) shows: the
     screen is compared with the bar drawn from the data pictures over the
-    backdrop for every count from 0 to 25. Returns (count, its difference)."""
+    HUD's panel for every count from 0 to 25. Returns (count, its difference)."""
     frame = frame_sheet.crop(0, 0, 130, 14)
     pip = bar_sheet.crop(130, 2, 6, 10)
     box = (490, frame_y, 130, 14)
-    region = backdrop.crop(camera[0] + box[0], camera[1] + box[1], box[2], box[3])
+    region = Image(box[2], box[3], bytearray(HUD_PANEL * (box[2] * box[3])))
     results = []
     for count in range(26):
         expected = Image(region.w, region.h, bytearray(region.data))
@@ -404,7 +407,8 @@ class Effects:
 
     def __init__(self, data_dir):
         self.heads = {}
-        for name in ("swing", "hit", "boss", "hurt", "jewel", "levelup", "heal", "gameover", "victory", "page"):
+        for name in ("swing", "hit", "boss", "hurt", "jewel", "levelup", "heal", "gameover", "victory", "page",
+                     "saved"):
             samples, rate, _ = read_wav(os.path.join(data_dir, "sfx_%s.wav" % name))
             check(rate == 32000, "sfx_%s.wav is not at 32 kHz" % name)
             count = min(int((len(samples) - 1) / MIXER_STEP_32K), int(EFFECT_HEAD * SOUND_RATE))
@@ -605,6 +609,29 @@ def expect_track_playing(s, music, expected, started, start, seconds, label):
     off = scores[expected][1]
     check(abs(off) <= TRACK_PLACE, "%s: the %s track plays %.0f ms off the place it must have reached"
           % (label, expected, 1000 * off))
+
+
+def expect_track_at(data_dir, samples, expected, offset, label, tracks=TRACKS):
+    """The sound is the expected track at about `offset` seconds into it (its
+    loop wrapped), and fits it clearly better than any other track's stretch
+    near the same offset: for music heard long after its start, where
+    Tracks (the tracks' first seconds) cannot tell."""
+    captured = band_frames(samples, SOUND_RATE, frame_size(SOUND_RATE))
+    profile = amplitude_profile(captured)
+    span = 2 * len(captured) - 1
+    scores = {}
+    for name, file_name in tracks.items():
+        track, rate, _ = read_wav(os.path.join(data_dir, file_name))
+        start = int((offset - 1.0) * rate) % len(track)
+        need = int((2.0 + len(samples) / SOUND_RATE) * rate) + frame_size(rate)
+        frames = band_frames([track[(start + i) % len(track)] for i in range(need)], rate, frame_size(rate) // 2)
+        scores[name] = max(similarity(profile, amplitude_profile(frames[p:p + span:2]))
+                           for p in range(len(frames) - span + 1))
+    print("%s: RMS %.0f, fit near %.1f s into each track: %s" % (label, rms(samples), offset, ", ".join(
+        "%s %.3f" % item for item in sorted(scores.items(), key=lambda item: -item[1]))))
+    best_other = max(v for k, v in scores.items() if k != expected)
+    check(scores[expected] >= 0.85 and scores[expected] - best_other >= 0.1,
+          "%s: the sound is not the %s track %.1f s in (%s)" % (label, expected, offset, scores))
 
 
 def expect_unclipped(s, start, end, label):
@@ -1511,12 +1538,11 @@ def scenario_heal_and_swing(s):
     s.start_x()
     s.start_game()
     first = resume(s)
-    world = s.picture("worldMap.bmp")
     life_sheet, magic_sheet = s.picture("life_bar.bmp"), s.picture("magic_bar.bmp")
 
     def bars(shot):
-        life = bar_count(shot, world, (0, 0), life_sheet, life_sheet, 15)
-        magic = bar_count(shot, world, (0, 0), magic_sheet, life_sheet, 31)
+        life = bar_count(shot, life_sheet, life_sheet, 15)
+        magic = bar_count(shot, magic_sheet, life_sheet, 31)
         for what, (count, difference) in (("life", life), ("magic", magic)):
             check(difference < 0.1, "the %s bar matches no count of pips (best %d, %.0f %% differ)"
                   % (what, count, 100 * difference))
@@ -1901,6 +1927,129 @@ def scenario_three_quarters(s):
 
 
 SCENARIOS["three_quarters"] = scenario_three_quarters
+
+
+# ---------------------------------------------------------------- feedback: notices, HUD, victory theme
+
+SAVED_PANEL = (12, 40, 20)       # the "Saved" notice's panel
+NOTICE_PROBE = (20, 430)         # inside the notice's panel, left of its text
+HUD_INK = (255, 236, 170)        # the level and experience text
+XP_FILL = (120, 210, 255)        # the experience bar's filled part
+XP_BAR = (490, 91, 130)          # its left end, row and length
+SOCKET_CENTRES = [(490 + 25 * i + 10, 55) for i in range(3)]
+SOCKET_FILL = (44, 40, 62)       # an empty jewel socket
+
+
+def pixel(shot, x, y):
+    i = (y * shot.w + x) * 3
+    return tuple(shot.data[i:i + 3])
+
+
+def near(colour, expected):
+    return all(abs(a - b) <= FUZZ for a, b in zip(colour, expected))
+
+
+def scenario_saved_notice(s):
+    """F1 that saves shows "Saved" over the bottom of the screen with its own
+    sound, once per press; the notice is gone about two seconds later."""
+    effects = Effects(s.data_dir)
+    run_dir = s.data_copy()
+    s.start_x()
+    s.start_game()
+    enter_game(s)
+    world = s.picture("worldMap.bmp")
+    mark = s.sound_mark()
+    pressed = time.time()
+    s.press("F1")
+    shown = s.wait_screen("saved", lambda shot: near(pixel(shot, *NOTICE_PROBE), SAVED_PANEL), 2)
+    check(wait_save(run_dir, lambda text: True) == NEW_GAME_SAVE, "F1 wrote no save")
+    # The word itself: light text in the middle of the panel.
+    text = sum(1 for y in range(425, 450) for x in range(270, 370) if min(pixel(shown, x, y)) > 150)
+    check(text > 100, "the notice's panel shows no text (%d light pixels)" % text)
+    expect_effect(effects, "saved", s.sound(mark, 1.5), "the save")
+    probes = [NOTICE_PROBE, (620, 440), (150, 452)]  # along the panel, away from its text
+    s.wait_screen("notice-gone", lambda shot: not any(near(pixel(shot, *p), SAVED_PANEL) for p in probes), 5)
+    lasted = time.time() - pressed
+    print("the notice was seen gone %.1f s after F1" % lasted)
+    check(1.5 <= lasted, "the notice lasted only %.1f s" % lasted)
+    # The world shows again where the notice stood (only figures may differ).
+    gone = diff_fraction(s.shot("after-notice"), world, box=(0, 404, SCREEN_W, 60), excludes=(HERO_BOX, HUD_BOX),
+                         ref_at=(0, 404))
+    check(gone < 0.1, "%.0f %% of the notice's place differs from the world" % (100 * gone))
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+def scenario_hud_level(s):
+    """The HUD shows, on its own panel: the level and experience as text, the
+    experience toward the next level as a filled bar, and a socket for each
+    jewel with the taken ones in theirs."""
+    run_dir = s.data_copy()
+    camera = (1200, 1000)
+    write_save(run_dir, camera=camera, hero=(camera[0] + 272, camera[1] + 192), level=3, experience=14,
+               next_level=25, jewels=(1, 0, 1))
+    s.start_x()
+    s.start_game()
+    resume(s)
+    hud = s.wait_screen("hud", lambda shot: near(pixel(shot, 486, 11), HUD_PANEL), 5)
+    filled = sum(1 for x in range(XP_BAR[0], XP_BAR[0] + XP_BAR[2]) if near(pixel(hud, x, XP_BAR[1]), XP_FILL))
+    check(filled == 14 * XP_BAR[2] // 25, "the experience bar fills %d of %d pixels, expected %d"
+          % (filled, XP_BAR[2], 14 * XP_BAR[2] // 25))
+    for row, what in ((70, "level"), (80, "experience")):
+        ink = sum(1 for y in range(row, row + 8) for x in range(490, 620) if near(pixel(hud, x, y), HUD_INK))
+        check(ink > 20, "no %s text on the HUD (%d pixels of ink)" % (what, ink))
+    # Two jewels taken: the jewel picture (scaled to 20 x 20) in the first two
+    # sockets, the third empty.
+    jewel = s.picture("jewel.bmp")
+    inside = pixel(jewel, jewel.w // 2, jewel.h // 2)
+    check(inside != MASK, "the jewel picture is transparent in its middle")
+    for i, (x, y) in enumerate(SOCKET_CENTRES):
+        colour = pixel(hud, x, y)
+        expected = SOCKET_FILL if i == 2 else inside
+        check(near(colour, expected), "jewel socket %d shows %s, expected %s (%s)"
+              % (i, colour, expected, "empty" if i == 2 else "a jewel"))
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+
+
+VICTORY_TRACKS = dict(TRACKS, victory="BGM_victory.wav")
+VICTORY_THEME_DELAY = 3.3  # seconds from the victory to the theme's start
+
+
+def scenario_victory_theme(s):
+    """Resumed with the three jewels and a level so high that one swing beats
+    the dark lord: the victory fanfare sounds, then the victory theme, which
+    is heard again from its start once its loop has come round."""
+    effects = Effects(s.data_dir)
+    run_dir = s.data_copy()
+    write_save(run_dir, camera=(0, 0), hero=(272, 192), level=1000, jewels=(1, 1, 1))
+    theme, rate, _ = read_wav(os.path.join(s.data_dir, "BGM_victory.wav"))
+    loop = len(theme) / rate
+    s.start_x()
+    s.start_game()
+    resume(s)
+    time.sleep(0.5)
+    mark = s.sound_mark()
+    s.press("Return")
+    won = s.wait_screen("victory", lambda shot: diff_fraction(
+        shot, s.picture("Victory.bmp"), excludes=(HERO_BOX, HUD_BOX)) < 0.15, 10)
+    # The picture is read from the disk before the fanfare starts: time the
+    # theme from the fanfare, which starts in the tick its countdown does.
+    fanfare = mark + int(expect_effect(effects, "victory", s.sound(mark, 3.0), "the fanfare") * SOUND_RATE) * 4
+    start = VICTORY_THEME_DELAY + 0.3
+    expect_track_at(s.data_dir, s.sound(fanfare + int(start * SOUND_RATE) * 4, MUSIC_SPAN), "victory",
+                    start - VICTORY_THEME_DELAY, "after the fanfare", VICTORY_TRACKS)
+    again = VICTORY_THEME_DELAY + loop + 0.3
+    expect_track_at(s.data_dir, s.sound(fanfare + int(again * SOUND_RATE) * 4, MUSIC_SPAN, timeout=again + 15),
+                    "victory", again - VICTORY_THEME_DELAY, "the theme come round", VICTORY_TRACKS)
+    check(won is not None, "no victory picture")
+    s.press("Escape")
+    check(s.wait_exit(10) == 0, "ESC after the victory did not end with 0")
+
+
+SCENARIOS["saved_notice"] = scenario_saved_notice
+SCENARIOS["hud_level"] = scenario_hud_level
+SCENARIOS["victory_theme"] = scenario_victory_theme
 
 
 if __name__ == "__main__":

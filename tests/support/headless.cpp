@@ -13,6 +13,7 @@
 
 #include "actors/roster.h"
 #include "assets/data_check.h"
+#include "combat/feedback.h"
 #include "combat/hero_stats.h"
 #include "game/game_loop.h"
 
@@ -48,6 +49,7 @@ void resetWorld()
     for (Character &c : jewels)
         c = Character{};
     resetHeroStats();
+    clearFeedback();
     closeRequested = false;
     releaseAllKeys();
 }

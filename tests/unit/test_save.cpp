@@ -17,6 +17,7 @@
 #include "combat/hero_stats.h"
 #include "core/message_box.h"
 #include "core/music.h"
+#include "core/sound_effects.h"
 #include "game/game_loop.h"
 #include "persist/save_file.h"
 #include "unit_fixtures.h"
@@ -325,6 +326,37 @@ TEST_F(SaveTest, F1TellsAFailedSaveOncePerPressAndPlayGoesOn)
     EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 1);
     key[KEY_F1] = 0;
     ASSERT_EQ(rmdir(folder.file(saveFileName).c_str()), 0);
+}
+
+// A save made is told too: "Saved" on a green panel where a failure's notice
+// stands, for two seconds, with its own sound, once per press.
+TEST_F(SaveTest, F1ThatSavesShowsSavedWithItsSoundOncePerPress)
+{
+    setSoundEffectsEnabled(true);
+    clearEffectStarts();
+    const int panel = colour(12, 40, 20);
+    key[KEY_F1] = 1;
+    runTick();
+    EXPECT_EQ(saved(), newGameFile);
+    EXPECT_EQ(state.noticeText, savedNoticeText);
+    EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 1); // drawn once already
+    EXPECT_EQ(getpixel(dest, 20, 430), panel);
+    EXPECT_EQ(effectStarts[sfxSaved], 1);
+    for (int t = 0; t < 50; ++t)
+        runTick(); // held: saved again every tick, told once
+    EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 51);
+    EXPECT_EQ(effectStarts[sfxSaved], 1);
+    key[KEY_F1] = 0;
+    runTicks(saveNoticeTicks - 51);
+    EXPECT_EQ(state.noticeTicks, 0);
+    EXPECT_EQ(getpixel(dest, 20, 430), panel); // the last tick of the two seconds
+    runTick();
+    EXPECT_NE(getpixel(dest, 20, 430), panel);
+    key[KEY_F1] = 1; // a new press tells again
+    runTick();
+    EXPECT_EQ(state.noticeTicks, saveNoticeTicks - 1);
+    EXPECT_EQ(effectStarts[sfxSaved], 2);
+    key[KEY_F1] = 0;
 }
 
 TEST_F(SaveTest, ASaveThatCannotBeReadIsToldApartFromNone)

@@ -154,6 +154,7 @@ void PlayTest::SetUp()
     state.homeTrack = create_sample(8, 0, 11025, 16);
     state.southWestTrack = create_sample(8, 0, 11025, 16);
     state.eastTrack = create_sample(8, 0, 11025, 16);
+    state.victoryTrack = create_sample(8, 0, 11025, 16);
     state.titleStage = titleStageEnded;
     setUpHero(state);
     dest = solidBitmap(screenWidth, screenHeight, 0);
@@ -168,7 +169,8 @@ void PlayTest::TearDown()
         destroy_bitmap(state.backdrop);
     destroy_bitmap(state.backBuffer);
     destroy_bitmap(dest);
-    for (SAMPLE *s : {state.titleTrack, state.homeTrack, state.southWestTrack, state.eastTrack})
+    for (SAMPLE *s :
+         {state.titleTrack, state.homeTrack, state.southWestTrack, state.eastTrack, state.victoryTrack})
         destroy_sample(s);
     WorldTest::TearDown();
 }

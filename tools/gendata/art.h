@@ -125,7 +125,7 @@ Image paintBar(bool magic);
 Image paintMenuPage();
 Image paintStoryPage(int which); // 1..3
 Image paintEndPicture(bool victory);
-// Renders the four tracks into dir: the title, home, south-west and east music.
+// Renders the five tracks into dir: the title, home, south-west, east and victory music.
 bool writeMusic(const std::string &dir);
 // A large single pose for the pages: 0 hero, 1 lizard, 2 ogre, 3 dark lord.
 Image portrait(int who, float scale, int w, int h, float facingDegrees);

@@ -1,6 +1,11 @@
-// music.cpp - our four pieces: scores of our own arranged for orchestral
+// music.cpp - our five pieces: scores of our own arranged for orchestral
 // instruments, rendered with FluidSynth and a General MIDI SoundFont into
 // seamless stereo loops of matched loudness.
+//
+// The title and the victory theme play at full volume; a zone's track plays
+// at full volume when play begins or resumes in it and at half volume after
+// every zone change. So the zone tracks are rendered 3 LU louder than the
+// title: at full volume they sit 3 dB above it and at half volume 3 dB below.
 //
 // Each score is rendered as three passes back to back; the loop kept is the
 // second pass, so the reverb and the release tails of its end sound again at
@@ -22,9 +27,11 @@ namespace
 
 constexpr int rate = 32000; // Hz: 2 ms is a whole 64-frame block of the synthesizer
 constexpr int framesPerMs = rate / 1000;
-constexpr int crossfadeMs = 50;    // the seam's fade
-constexpr double ceilingDb = -1.5; // the loudest sample of any track, dBFS
-constexpr double targetLufs = -16; // the level of every track unless a peak forbids it
+constexpr int crossfadeMs = 50;       // the seam's fade
+constexpr double ceilingDb = -1.5;    // the loudest sample of any track, dBFS
+constexpr double targetLufs = -16;    // the title's level
+constexpr double zoneLiftLu = 3;      // a zone track over the title (see above)
+constexpr double compressAboveDb = 0; // the compressor's threshold over a track's own RMS level
 
 // General MIDI programs and percussion keys the scores use.
 enum Program : uint8_t {
@@ -644,6 +651,71 @@ Score arrangeEast()
     return a.score;
 }
 
+// ---------------------------------------------------------------- victory
+
+// E flat major, a stately hymn: trumpets sing it first over held strings and
+// trombones, then horns with the flute above and the glockenspiel sparkling.
+const Piece victoryPiece = {84, 16, 16, 63, {0, 2, 4, 5, 7, 9, 11}, "0 3 4 0 5 3 1,4 0  0 5 3 4 0 3 4 0"};
+const char *victoryTune = "4:8> 2:4 0:4 | 3:6 5:2 7:8 | 6:4 4:4 1:8 | 2:12 r:4 | "
+                          "5:8> 4:4 2:4 | 3:4 5:4 7:8 | 8:4 7:4 6:4 4:4 | 7:12 r:4 | "
+                          "7:8> 9:4 7:4 | 5:6 7:2 9:8 | 10:4 9:4 8:4 7:4 | 6:8 4:8 | "
+                          "7:6> 6:2 7:4 9:4 | 10:8 8:4 7:4 | 6:4 8:4 6:4 4:4 | 7:16";
+
+Score arrangeVictory()
+{
+    Arranger a(victoryPiece, 5005);
+    enum : uint8_t { trumpet, horns, strings, trombones, tuba, timpani, harp, flute, glock };
+    a.setup(trumpet, Trumpet, 108, 70, 55);
+    a.setup(horns, Horns, 112, 52, 60);
+    a.setup(strings, Strings, 112, 38, 65, 15);
+    a.setup(trombones, Trombone, 88, 90, 55);
+    a.setup(tuba, Tuba, 96, 80, 45);
+    a.setup(timpani, Timpani, 120, 64, 60);
+    a.setup(harp, Harp, 116, 24, 70);
+    a.setup(flute, Flute, 92, 44, 65);
+    a.setup(glock, Glockenspiel, 100, 88, 70);
+    a.setup(drums, OrchestraKit, 96, 64, 55);
+    a.line(trumpet, victoryTune, 63, 90, 0, 8, 0.95);
+    a.line(horns, victoryTune, 51, 92, 8, 16, 0.97);
+    a.line(flute, victoryTune, 75, 74, 8, 16, 0.95);
+    a.line(glock, victoryTune, 87, 64, 8, 16, 0.5, 3);
+    for (int bar = 0; bar < victoryPiece.bars; ++bar) {
+        const double b0 = a.barStep(bar);
+        const bool second = bar >= 8;
+        const std::vector<int> &cs = a.chords[size_t(bar)];
+        const double part = 16.0 / double(cs.size());
+        for (size_t h = 0; h < cs.size(); ++h) {
+            const int c = cs[h];
+            const double s = b0 + part * double(h);
+            // Strings hold the chord, trombones below it, the tuba on the root.
+            for (int k : a.chord(c, 62, 4))
+                a.note(strings, s, part - 0.2, k, second ? 64 : 58);
+            for (int k : a.chord(c, 52))
+                a.note(trombones, s, part - 0.5, k, second ? 62 : 56);
+            a.note(tuba, s, part - 0.5, a.bass(c, 34), 70);
+            // The harp climbs the chord in eighths.
+            const std::vector<int> low = a.chord(c, 58), high = a.chord(c, 70);
+            const int climb[4] = {low[0], low[1], low[2], high[0]};
+            for (int k = 0; k < int(part / 2); ++k)
+                a.note(harp, s + 2 * k, 4, climb[k % 4] + (k >= 4 ? 12 : 0), 50 + (k == 0 ? 12 : 0));
+        }
+        a.swell(strings, b0, b0 + 8, 86, 116);
+        a.swell(strings, b0 + 8, b0 + 16, 116, 92);
+        // Timpani on one (and a soft three); a cymbal opens each half, a
+        // timpani roll leads into the second.
+        a.note(timpani, b0, 2, cs[0] == 4 ? 46 : 51, 84);
+        a.note(timpani, b0 + 8, 2, cs[0] == 4 ? 51 : 46, 62);
+        if (bar % 8 == 0)
+            a.note(drums, b0, 12, Crash, bar == 0 ? 70 : 84);
+        if (bar == 7)
+            for (int k = 0; k < 8; ++k)
+                a.note(timpani, b0 + 8 + k, 1, 46, 48 + 6 * k, 0);
+        if (second)
+            a.note(drums, b0 + 8, 2, Triangle, 52);
+    }
+    return a.score;
+}
+
 // Renders a score and keeps one seamless pass: the second of three, its first
 // frames faded in from the third pass's start.
 std::vector<float> renderLoop(const Score &score, const std::string &dir, int which)
@@ -669,43 +741,127 @@ std::vector<float> renderLoop(const Score &score, const std::string &dir, int wh
     return out;
 }
 
-double peakOf(const std::vector<float> &v)
+// A gentle compressor for a loop (stereo-linked, circular): where the level
+// over 30 ms rises above `thresholdDb` (dBFS RMS), the gain falls by two
+// thirds of the excess (3:1), reached within 10 ms and given back over 250
+// ms. The loud passages come nearer the quiet ones, so the music as a whole
+// can sound louder without its loudest passages growing.
+void compress(std::vector<float> &stereo, double thresholdDb)
 {
-    double peak = 0;
-    for (float s : v)
-        peak = std::max(peak, double(std::fabs(s)));
-    return peak;
+    const size_t n = stereo.size() / 2, window = size_t(30 * framesPerMs);
+    if (n <= window)
+        return;
+    std::vector<double> power(n + 1, 0); // prefix sums of the frames' power
+    for (size_t i = 0; i < n; ++i)
+        power[i + 1] =
+            power[i] +
+            (double(stereo[2 * i]) * stereo[2 * i] + double(stereo[2 * i + 1]) * stereo[2 * i + 1]) / 2;
+    auto levelDb = [&](size_t i) { // the window centred on frame i, round the loop
+        const size_t from = (i + n - window / 2) % n, to = from + window;
+        const double sum = to <= n ? power[to] - power[from] : power[n] - power[from] + power[to - n];
+        return 10 * std::log10(sum / double(window) + 1e-12);
+    };
+    const double attack = 1 - std::exp(-1.0 / (0.010 * rate)), release = 1 - std::exp(-1.0 / (0.25 * rate));
+    double g = 0; // dB, 0 or below
+    for (size_t pass = 0; pass < 2; ++pass)
+        for (size_t i = 0; i < n; ++i) {
+            const double excess = levelDb(i) - thresholdDb;
+            const double want = excess > 0 ? -excess * 2 / 3 : 0;
+            g += (want - g) * (want < g ? attack : release);
+            if (pass == 1) {
+                const float k = float(std::pow(10, g / 20));
+                stereo[2 * i] *= k, stereo[2 * i + 1] *= k;
+            }
+        }
+}
+
+// The level of a loop in dBFS RMS, both channels.
+double rmsDb(const std::vector<float> &stereo)
+{
+    double sum = 0;
+    for (float v : stereo)
+        sum += double(v) * v;
+    return 10 * std::log10(sum / double(stereo.size()) + 1e-12);
+}
+
+// A gentle peak limiter for a loop (stereo-linked, circular, so the seam
+// stays seamless): wherever a frame would pass `ceiling`, the gain ramps down
+// over the 4 ms before it and recovers with a 120 ms time constant after. The
+// loudest hits lose a few dB, the rest of the music none.
+void limitPeaks(std::vector<float> &stereo, double ceiling)
+{
+    const size_t n = stereo.size() / 2, ramp = size_t(4 * framesPerMs);
+    if (n <= ramp)
+        return;
+    // The ramp ahead of each frame over the ceiling: k frames before it the
+    // gain is at most need + (1 - need) * k / ramp.
+    std::vector<float> gain(n, 1.f);
+    for (size_t i = 0; i < n; ++i) {
+        const double peak = std::max(std::fabs(stereo[2 * i]), std::fabs(stereo[2 * i + 1]));
+        if (peak <= ceiling)
+            continue;
+        const float need = float(ceiling / peak);
+        for (size_t k = 0; k <= ramp; ++k) {
+            float &g = gain[(i + n - k) % n];
+            g = std::min(g, need + (1.f - need) * float(k) / float(ramp));
+        }
+    }
+    // The recovery, twice round the loop so its start follows its end.
+    const float recover = float(1 - std::exp(-1.0 / (0.12 * rate)));
+    float g = 1.f;
+    for (size_t pass = 0; pass < 2; ++pass)
+        for (size_t i = 0; i < n; ++i) {
+            g = std::min(gain[i], g + (1.f - g) * recover);
+            if (pass == 1)
+                stereo[2 * i] *= g, stereo[2 * i + 1] *= g;
+        }
 }
 
 } // namespace
 
 bool writeMusic(const std::string &dir)
 {
-    const char *names[4] = {"BGM_00009.wav", "BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav"};
-    const Score scores[4] = {arrangeTitle(), arrangeHome(), arrangeSouthWest(), arrangeEast()};
-    // The four renders run at once: each synthesizer is one thread.
-    std::vector<float> loops[4];
-    std::thread renders[4];
-    for (int i = 0; i < 4; ++i)
+    constexpr int count = 5;
+    const char *names[count] = {"BGM_00009.wav", "BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav",
+                                "BGM_victory.wav"};
+    const Score scores[count] = {arrangeTitle(), arrangeHome(), arrangeSouthWest(), arrangeEast(),
+                                 arrangeVictory()};
+    const double lift[count] = {0, zoneLiftLu, zoneLiftLu, zoneLiftLu, 0}; // LU over the title
+    // The renders run at once: each synthesizer is one thread.
+    std::vector<float> loops[count];
+    std::thread renders[count];
+    for (int i = 0; i < count; ++i)
         renders[i] = std::thread([&, i] { loops[i] = renderLoop(scores[i], dir, i); });
     for (std::thread &t : renders)
         t.join();
-    // One level for all four: the target, or lower if a peak would pass the ceiling.
-    double level = targetLufs, loud[4], peak[4];
-    for (int i = 0; i < 4; ++i) {
+    // Each track brought to its level (the title's target plus its lift),
+    // its loudest hits limited below the ceiling, and its gain corrected for
+    // what the limiting took, until it sits within 0.01 LU of the level.
+    const double ceiling = std::pow(10, ceilingDb / 20);
+    for (int i = 0; i < count; ++i) {
         if (loops[i].empty())
             return false;
-        loud[i] = integratedLoudness(loops[i], rate);
-        if (!std::isfinite(loud[i])) {
-            std::fprintf(stderr, "gendata: the loudness of %s cannot be measured\n", names[i]);
-            return false;
+        compress(loops[i], rmsDb(loops[i]) + compressAboveDb);
+        const std::vector<float> raw = loops[i];
+        double gainDb = 0;
+        for (int round = 0; round < 6; ++round) {
+            const double loud = integratedLoudness(loops[i], rate);
+            if (!std::isfinite(loud)) {
+                std::fprintf(stderr, "gendata: the loudness of %s cannot be measured\n", names[i]);
+                return false;
+            }
+            const double off = targetLufs + lift[i] - loud;
+            if (round > 0 && std::fabs(off) < 0.01)
+                break;
+            gainDb += off;
+            const float g = float(std::pow(10, gainDb / 20));
+            for (size_t k = 0; k < raw.size(); ++k)
+                loops[i][k] = raw[k] * g;
+            limitPeaks(loops[i], ceiling);
         }
-        peak[i] = peakOf(loops[i]);
-        level = std::min(level, loud[i] + ceilingDb - 20 * std::log10(peak[i]));
     }
     bool ok = true;
-    for (int i = 0; i < 4; ++i) {
-        const double gain = std::pow(10, (level - loud[i]) / 20);
+    for (int i = 0; i < count; ++i) {
         // Triangular dither from a fixed-seed generator: the same bytes on every run.
         uint32_t seed = 12345u + uint32_t(i);
         auto uniform = [&] {
@@ -714,7 +870,7 @@ bool writeMusic(const std::string &dir)
         };
         std::vector<int16_t> pcm(loops[i].size());
         for (size_t k = 0; k < pcm.size(); ++k) {
-            const double v = loops[i][k] * gain * 32767 + uniform() - uniform();
+            const double v = loops[i][k] * 32767.0 + uniform() - uniform();
             pcm[k] = int16_t(std::clamp(std::lround(v), -32767l, 32767l));
         }
         ok = writeWav(dir + "/" + names[i], pcm, rate, 2) && ok;

@@ -1,4 +1,4 @@
-// sfx.cpp - the ten sound effects, synthesised here from noise, oscillators,
+// sfx.cpp - the eleven sound effects, synthesised here from noise, oscillators,
 // filters, envelopes and pitch sweeps: 16-bit PCM mono at 32,000 Hz, each
 // normalised to a peak of -1.5 dBFS. The noise comes from a fixed-seed
 // xorshift generator, so the same bytes come out on every run.
@@ -303,6 +303,31 @@ Wave page()
     return w;
 }
 
+// A game saved: two soft, round notes a fourth apart (a felt mallet on a
+// wooden bar: a sine with a faint octave, quick to speak, gently dying).
+Wave saved()
+{
+    const double len = 0.5;
+    Wave w(size_t(frames(len)));
+    const double notes[2] = {67, 72}; // G4 C5
+    const double starts[2] = {0, 0.11};
+    const double mallet[2] = {1, 0.12};
+    Tone tones[2];
+    for (size_t i = 0; i < w.size(); ++i) {
+        const double t = double(i) / rate;
+        double v = 0;
+        for (int k = 0; k < 2; ++k) {
+            if (t < starts[k])
+                continue;
+            const double s = t - starts[k];
+            v += tones[k].step(midiHz(notes[k]), mallet, 2) *
+                 envelope(s, 0.006, k ? 0.14 : 0.08, len - starts[k]);
+        }
+        w[i] = v;
+    }
+    return w;
+}
+
 // Soft saturation: the sound normalised, then bent by tanh with the given
 // drive, which lifts its quiet parts toward its peaks (less crest, more body).
 void saturate(Wave &w, double drive)
@@ -353,7 +378,8 @@ bool writeSoundEffects(const std::string &dir)
                               {"sfx_boss.wav", boss, 0},         {"sfx_hurt.wav", hurt, 0},
                               {"sfx_jewel.wav", jewel, 0},       {"sfx_levelup.wav", levelUp, 0},
                               {"sfx_heal.wav", heal, 0},         {"sfx_gameover.wav", gameOver, 2.5},
-                              {"sfx_victory.wav", victory, 1.5}, {"sfx_page.wav", page, 0}};
+                              {"sfx_victory.wav", victory, 1.5}, {"sfx_page.wav", page, 0},
+                              {"sfx_saved.wav", saved, 0}};
     bool ok = true;
     for (const Effect &e : effects)
         ok = writeWav(dir + "/" + e.name, toPcm(e.make(), e.drive), rate, 1) && ok;

@@ -3,5 +3,5 @@
 
 #include <string>
 
-// Writes sfx_swing.wav ... sfx_page.wav into dir; false when a file cannot be written.
+// Writes sfx_swing.wav ... sfx_saved.wav into dir; false when a file cannot be written.
 bool writeSoundEffects(const std::string &dir);
