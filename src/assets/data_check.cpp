@@ -76,8 +76,13 @@ namespace
 const int64_t bmpHeaderBytes = 14 + 40; // file header and the Windows 3 info header
 
 // How to get a good copy of a file back, wherever the game runs: from the
-// package or the zip it came in, or from a build of its data.
+// package or the zip it came in, or from a build of its data. A data file is
+// the game's own, so the player is never told to save it again; a format
+// the game cannot read also says how to save a picture or sound of one's own.
 const char restoreHint[] = "put the game's data files back (reinstall the game, or rebuild its data)";
+#define REINSTALL "reinstall the game, or rebuild its data"
+#define DAMAGED "the file is damaged: " REINSTALL
+#define OTHER_FORMAT REINSTALL "; a file of your own must be "
 
 uint32_t le32(const unsigned char *p)
 {
@@ -136,8 +141,8 @@ const char *kindOf(FileKind kind)
 
 std::string notADataFile(FileKind kind, const DataFileRule &rule)
 {
-    return format("is %s, not a data file: put the %s itself there", kindOf(kind),
-                  rule.music ? "WAV sound" : "BMP picture");
+    return format("is %s, not a data file: put the %s itself there (%s)", kindOf(kind),
+                  rule.music ? "WAV sound" : "BMP picture", REINSTALL);
 }
 
 // What a file's header says, for holding the library's result against it.
@@ -168,64 +173,64 @@ std::string checkPicture(int fd, int64_t fileSize, const DataFileRule &rule, Hea
     if (got < 0)
         return readFailure(errno);
     if (got < 2 || h[0] != 'B' || h[1] != 'M')
-        return "is not a BMP picture: save it as a 24-bit BMP";
+        return "is not a BMP picture: " OTHER_FORMAT "a 24-bit BMP";
     if (got < 18)
-        return "is cut short inside its BMP header: save it again";
+        return "is cut short inside its BMP header: " DAMAGED;
     const uint32_t infoSize = le32(&h[14]);
     if (infoSize == 12)
-        return "is an OS/2 BMP with a 12-byte header: save it as a Windows 3 BMP (24 bits)";
+        return "is an OS/2 BMP with a 12-byte header: " OTHER_FORMAT "a Windows 3 BMP (24 bits)";
     if (infoSize != 40)
-        return format("is a BMP with a %u-byte header: save it as a Windows 3 BMP (24 bits; ImageMagick: "
-                      "BMP3:name.bmp)",
+        return format("is a BMP with a %u-byte header: " OTHER_FORMAT "a Windows 3 BMP (24 bits; "
+                      "ImageMagick: BMP3:name.bmp)",
                       infoSize);
     if (got < bmpHeaderBytes)
-        return "is cut short inside its BMP header: save it again";
+        return "is cut short inside its BMP header: " DAMAGED;
     const int64_t width = int32_t(le32(&h[18]));
     const int64_t height = int32_t(le32(&h[22]));
     const unsigned bits = le16(&h[28]);
     const uint32_t compression = le32(&h[30]);
     const uint32_t pixelOffset = le32(&h[10]);
     if (compression != 0)
-        return format("is a compressed BMP (%s): save it uncompressed, 24 bits",
+        return format("is a compressed BMP (%s): " OTHER_FORMAT "uncompressed, 24 bits",
                       compressionName(compression));
     if (bits != 8 && bits != 24 && bits != 32)
-        return format("is a %u-bit BMP: save it with 24 bits per pixel (32 or 8 also work)", bits);
+        return format("is a %u-bit BMP: " OTHER_FORMAT "24 bits per pixel (32 or 8 also work)", bits);
     if (height < 0)
-        return "is a top-down BMP (rows stored from the top): save it bottom-up, the usual order";
+        return "is a top-down BMP (rows stored from the top): " OTHER_FORMAT "bottom-up, the usual order";
     if (width <= 0 || height == 0)
-        return format("has no pixels (its header says %lld x %lld): save it again", (long long)width,
+        return format("has no pixels (its header says %lld x %lld): " DAMAGED, (long long)width,
                       (long long)height);
     if (width > pictureMaxSide || height > pictureMaxSide || width * height > pictureMaxPixels)
         return format("is %lld x %lld pixels, more than the game can hold (at most %d on a side and %lld "
-                      "pixels in all)",
+                      "pixels in all): " OTHER_FORMAT "smaller",
                       (long long)width, (long long)height, pictureMaxSide, (long long)pictureMaxPixels);
-    // The loader reads palette entries from the end of the header up to the
-    // pixels, four bytes each, into a table of 256: the gap must be whole
-    // entries, and an 8-bit picture needs every entry its pixels may name.
+    // The loader reads up to 256 palette entries of four bytes from the end
+    // of the header and skips whatever is left before the pixels, so the
+    // pixels may start after a gap; an 8-bit picture needs every entry its
+    // pixels may name.
     const int64_t paletteBytes = int64_t(pixelOffset) - bmpHeaderBytes;
-    if (paletteBytes < 0 || paletteBytes % 4 != 0 || paletteBytes > 256 * 4)
-        return format(
-            "has its pixels at byte %u, which is not after its header and a whole palette: the file "
-            "is damaged, save it again",
-            pixelOffset);
-    if (bits == 8 && paletteBytes != 256 * 4)
-        return format("is an 8-bit BMP with %lld palette colours: save it with all 256, or with 24 bits per "
-                      "pixel",
+    if (paletteBytes < 0 || paletteBytes > 256 * 4 + pictureMaxGap)
+        return format("has its pixels at byte %u, %s its header: " DAMAGED, pixelOffset,
+                      paletteBytes < 0 ? "inside" : "far after");
+    if (bits == 8 && paletteBytes < 256 * 4)
+        return format("is an 8-bit BMP with %lld palette colours: " OTHER_FORMAT
+                      "saved with all 256, or with "
+                      "24 bits per pixel",
                       (long long)(paletteBytes / 4));
     const int64_t rowBytes = (width * bits + 31) / 32 * 4; // rows are padded to 4 bytes
     const int64_t needed = int64_t(pixelOffset) + rowBytes * height;
     if (fileSize < needed)
-        return format("is cut short: its %lld x %lld pixels need %lld bytes but the file holds %lld",
-                      (long long)width, (long long)height, (long long)needed, (long long)fileSize);
+        return format(
+            "is cut short: its %lld x %lld pixels need %lld bytes but the file holds %lld: " DAMAGED,
+            (long long)width, (long long)height, (long long)needed, (long long)fileSize);
     if (fileSize - needed > pictureMaxTail)
-        return format("is %lld bytes longer than its %lld x %lld pixels need: the file is damaged, save it "
-                      "again",
+        return format("is %lld bytes longer than its %lld x %lld pixels need: " DAMAGED,
                       (long long)(fileSize - needed), (long long)width, (long long)height);
     if (rule.exactSize && (width != rule.minWidth || height != rule.minHeight))
-        return format("is %lld x %lld pixels but must be %d x %d", (long long)width, (long long)height,
-                      rule.minWidth, rule.minHeight);
+        return format("is %lld x %lld pixels but must be %d x %d: " REINSTALL, (long long)width,
+                      (long long)height, rule.minWidth, rule.minHeight);
     if (width < rule.minWidth || height < rule.minHeight)
-        return format("is %lld x %lld pixels but must be at least %d x %d", (long long)width,
+        return format("is %lld x %lld pixels but must be at least %d x %d: " REINSTALL, (long long)width,
                       (long long)height, rule.minWidth, rule.minHeight);
     facts.width = width;
     facts.height = height;
@@ -239,14 +244,15 @@ std::string checkPicture(int fd, int64_t fileSize, const DataFileRule &rule, Hea
 std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts, CheckedBytes &kept)
 {
     if (fileSize > musicMaxBytes)
-        return format("is %lld MiB, more than the %lld MiB a track may take: shorten it or lower its rate",
+        return format("is %lld MiB, more than the %lld MiB a track may take: " OTHER_FORMAT
+                      "shorter or of a lower rate",
                       (long long)(fileSize >> 20), (long long)(musicMaxBytes >> 20));
     unsigned char h[16];
     long got = readHeader(fd, 0, h, 12, kept);
     if (got < 0)
         return readFailure(errno);
     if (got < 12 || std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, "WAVE", 4) != 0)
-        return "is not a WAV sound: save it as a 16-bit PCM WAV";
+        return "is not a WAV sound: " OTHER_FORMAT "a 16-bit PCM WAV";
     bool formatSeen = false, dataSeen = false;
     unsigned channels = 0, bits = 0;
     uint32_t rate = 0;
@@ -257,9 +263,10 @@ std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts, CheckedByte
         if (left < 4) // the reader stops where no chunk name fits
             break;
         if (left < 8)
-            return format("ends with %lld stray bytes: the file is damaged, save it again", (long long)left);
+            return format("ends with %lld stray bytes: " DAMAGED, (long long)left);
         if (chunks == musicMaxChunks)
-            return format("has more than %d chunks: save it again without extra information", musicMaxChunks);
+            return format("has more than %d chunks: " OTHER_FORMAT "saved without extra information",
+                          musicMaxChunks);
         got = readHeader(fd, at, h, 8, kept);
         if (got < 0)
             return readFailure(errno);
@@ -272,56 +279,55 @@ std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts, CheckedByte
         const bool isFormat = std::memcmp(h, "fmt ", 4) == 0, isData = std::memcmp(h, "data", 4) == 0;
         if (end > fileSize) {
             if (isData)
-                return format("is cut short: its sound needs %lld bytes but the file holds %lld",
+                return format("is cut short: its sound needs %lld bytes but the file holds %lld: " DAMAGED,
                               (long long)size, (long long)(left - 8));
-            return format("is cut short: its \"%s\" chunk runs past the end of the file", name);
+            return format("is cut short: its \"%s\" chunk runs past the end of the file: " DAMAGED, name);
         }
         if (isFormat) {
             if (formatSeen || dataSeen)
-                return "has a second format chunk: save it again";
+                return "has a second format chunk: " DAMAGED;
             if (size < 16)
-                return format(
-                    "has a format chunk of %lld bytes, too short: the file is damaged, save it again",
-                    (long long)size);
+                return format("has a format chunk of %lld bytes, too short: " DAMAGED, (long long)size);
             got = readHeader(fd, at + 8, h, 16, kept);
             if (got < 0)
                 return readFailure(errno);
             if (got < 16)
-                return "is cut short inside its format chunk";
+                return "is cut short inside its format chunk: " DAMAGED;
             const unsigned tag = le16(h);
             channels = le16(h + 2);
             rate = le32(h + 4);
             bits = le16(h + 14);
             if (tag == 3)
-                return "holds floating-point sound: save it as 16-bit PCM";
+                return "holds floating-point sound: " OTHER_FORMAT "16-bit PCM";
             if (tag == 0xFFFE)
-                return "is an extensible WAV (format 65534): save it as plain 16-bit PCM";
+                return "is an extensible WAV (format 65534): " OTHER_FORMAT "plain 16-bit PCM";
             if (tag != 1)
-                return format("is a WAV in format %u, not PCM: save it as 16-bit PCM", tag);
+                return format("is a WAV in format %u, not PCM: " OTHER_FORMAT "16-bit PCM", tag);
             if (channels != 1 && channels != 2)
-                return format("has %u channels: save it in mono or stereo", channels);
+                return format("has %u channels: " OTHER_FORMAT "mono or stereo", channels);
             if (bits != 8 && bits != 16)
-                return format("holds %u-bit samples: save it as 16-bit PCM (8-bit also works)", bits);
+                return format("holds %u-bit samples: " OTHER_FORMAT "16-bit PCM (8-bit also works)", bits);
             if (rate < musicMinRate || rate > musicMaxRate)
-                return format("plays at %u Hz: save it at a rate from 8,000 to 96,000 Hz (44,100 is usual)",
+                return format("plays at %u Hz: " OTHER_FORMAT
+                              "at a rate from 8,000 to 96,000 Hz (44,100 is usual)",
                               rate);
             formatSeen = true;
         } else if (isData) {
             if (dataSeen)
-                return "has a second sound data chunk: save it again as one";
+                return "has a second sound data chunk: " DAMAGED;
             if (!formatSeen)
-                return "has its sound data before its format: save it again";
+                return "has its sound data before its format: " DAMAGED;
             const int64_t frameBytes = channels * bits / 8;
             if (size == 0)
-                return "holds no sound: save it again";
+                return "holds no sound: " DAMAGED;
             if (size % frameBytes != 0)
                 return format(
                     "holds %lld bytes of sound, not a whole number of %lld-byte frames: the file is "
-                    "damaged, save it again",
+                    "damaged: reinstall the game, or rebuild its data",
                     (long long)size, (long long)frameBytes);
             if (size / frameBytes >= musicMaxFrames)
-                return format("is %lld sample frames long, more than the game can play (%lld): shorten it or "
-                              "lower its rate",
+                return format("is %lld sample frames long, more than the game can play (%lld): " OTHER_FORMAT
+                              "shorter or of a lower rate",
                               (long long)(size / frameBytes), (long long)(musicMaxFrames - 1));
             frames = size / frameBytes;
             dataSeen = true;
@@ -330,14 +336,14 @@ std::string checkMusic(int fd, int64_t fileSize, HeaderFacts &facts, CheckedByte
         // next: allowed only at the very end.
         if (size % 2 != 0 && fileSize - end > 1)
             return format("has a chunk (\"%s\") of odd length followed by more chunks, which the game "
-                          "misreads: save it again without extra information",
+                          "misreads: " DAMAGED,
                           name);
         at = end;
     }
     if (!formatSeen)
-        return "has no sound format: save it again as a PCM WAV";
+        return "has no sound format: " DAMAGED;
     if (!dataSeen)
-        return "holds no sound: save it again";
+        return "holds no sound: " DAMAGED;
     facts.rate = rate;
     facts.channels = channels;
     facts.bits = bits;
@@ -478,7 +484,7 @@ BITMAP *loadDataPicture(const std::string &folder, const DataFileRule &rule, Loa
         [](const BITMAP &picture, const HeaderFacts &facts) {
             if (picture.w == facts.width && picture.h == facts.height)
                 return std::string();
-            return format("was read as %d x %d pixels though its header says %lld x %lld: save it again",
+            return format("was read as %d x %d pixels though its header says %lld x %lld: " DAMAGED,
                           picture.w, picture.h, (long long)facts.width, (long long)facts.height);
         },
         destroy_bitmap);
@@ -498,7 +504,7 @@ SAMPLE *loadDataMusic(const std::string &folder, const DataFileRule &rule, LoadP
                 stereo == (facts.channels == 2) && int64_t(sound.len) == facts.frames)
                 return std::string();
             return format("was read as %d Hz, %d bits, %s, %lu frames though its header says %u Hz, %u bits, "
-                          "%s, %lld frames: save it again",
+                          "%s, %lld frames: " DAMAGED,
                           sound.freq, sound.bits, stereo ? "stereo" : "mono", sound.len, facts.rate,
                           facts.bits, facts.channels == 2 ? "stereo" : "mono", (long long)facts.frames);
         },

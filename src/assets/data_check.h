@@ -19,9 +19,12 @@
 //
 // Accepted pictures: Windows 3 BMP (the 40-byte header), uncompressed,
 // bottom-up, 24 or 32 bits per pixel, or 8 bits with a full 256-colour
-// palette. Accepted music: PCM WAV, 8 or 16 bits, mono or stereo, 8,000 to
-// 96,000 samples per second, shorter than 8,388,608 sample frames, one format
-// chunk and one data chunk.
+// palette; the pixels may start after a gap behind the header and palette.
+// Accepted music: PCM WAV, 8 or 16 bits, mono or stereo, 8,000 to 96,000
+// samples per second, shorter than 8,388,608 sample frames, one format chunk
+// and one data chunk. A refusal says what is wrong and what fits a player:
+// reinstall the game or rebuild its data, and for a file of one's own the
+// format to save it in.
 #pragma once
 
 #include <allegro.h>
@@ -53,6 +56,7 @@ extern ReadAtFunction dataFileRead;
 constexpr int pictureMaxSide = 8192;                 // pixels
 constexpr int64_t pictureMaxPixels = 4096 * 4096;    // a 32-bit copy takes 64 MiB
 constexpr int64_t pictureMaxTail = 4096;             // bytes allowed after the pixels
+constexpr int64_t pictureMaxGap = 65536;             // bytes allowed between the palette and the pixels
 constexpr uint32_t musicMinRate = 8000;              // samples per second
 constexpr uint32_t musicMaxRate = 96000;             // the mixer fails from 524,288
 constexpr int64_t musicMaxFrames = int64_t(1) << 23; // the mixer's position overflows there

@@ -6,6 +6,7 @@
 // drawing it as the game does or a few seconds of the library's own mixer over
 // it run clean (in the sanitizer build, under ASan and UBSan). Known-good layouts must be admitted and known
 // faults refused, so a check that refused everything would fail here too.
+// Every refusal tells the player to reinstall the game or rebuild its data.
 
 #include <gtest/gtest.h>
 
@@ -260,6 +261,19 @@ std::vector<Version> pictureVersions(const std::string &good, const Picture &sou
     l = BmpLayout{};
     l.bits = 8;
     add("8 bits, 256 colours", l, Expect::admitted, Content::palette);
+    // Pixels after a gap behind the header and palette, which the library
+    // skips: the same pixels, up to the largest gap admitted.
+    l = BmpLayout{};
+    l.gap = 2;
+    add("24 bits, pixels after a 2-byte gap", l, Expect::admitted, Content::exact);
+    l.gap = uint32_t(256 * 4 + pictureMaxGap);
+    add("24 bits, pixels after the largest gap", l, Expect::admitted, Content::exact);
+    l.gap = 1;
+    l.bits = 32;
+    add("32 bits, pixels after a 1-byte gap", l, Expect::admitted, Content::exact);
+    l.gap = 6;
+    l.bits = 8;
+    add("8 bits, 256 colours, pixels after a 6-byte gap", l, Expect::admitted, Content::palette);
     Version same{"as generated", good, Expect::admitted, Content::exact, ""};
     out.push_back(same);
     const std::vector<Field> fields = {
@@ -272,6 +286,9 @@ std::vector<Version> pictureVersions(const std::string &good, const Picture &sou
         return out;
     l.paletteColours = 200;
     add("8 bits, 200 colours", l, Expect::refused, Content::unknown);
+    l = BmpLayout{};
+    l.gap = uint32_t(256 * 4 + pictureMaxGap + 1);
+    add("24 bits, pixels after too large a gap", l, Expect::refused, Content::unknown);
     l = BmpLayout{};
     l.topDown = true;
     add("24 bits, top-down", l, Expect::refused, Content::unknown);
@@ -516,6 +533,11 @@ TEST(DataProperty, WhatTheCheckAdmitsLoadsAndPlays)
                 EXPECT_NE(problem, "");
             }
             if (!problem.empty()) {
+                // The game's own file: the player can reinstall or rebuild
+                // it, never save it again.
+                EXPECT_NE(problem.find("reinstall the game, or rebuild its data"), std::string::npos)
+                    << problem;
+                EXPECT_EQ(problem.find("save it again"), std::string::npos) << problem;
                 ++refused;
                 ++refusals[refusalKind(problem)];
                 continue;

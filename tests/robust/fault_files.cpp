@@ -190,7 +190,7 @@ std::string encodeBmp(const Picture &picture, const BmpLayout &layout)
     }
 
     const uint32_t entryBytes = os2 ? 3 : 4;
-    const uint32_t offset = 14 + layout.infoSize + uint32_t(colours) * entryBytes;
+    const uint32_t offset = 14 + layout.infoSize + uint32_t(colours) * entryBytes + layout.gap;
     std::string s = "BM";
     put32(s, offset + uint32_t(pixels.size()));
     put32(s, 0);
@@ -222,6 +222,7 @@ std::string encodeBmp(const Picture &picture, const BmpLayout &layout)
         if (!os2)
             s += '\0';
     }
+    s.append(layout.gap, char(0xA5));
     return s + pixels;
 }
 

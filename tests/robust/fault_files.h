@@ -34,6 +34,7 @@ struct BmpLayout {
     int paletteColours = 0;   // entries written; 0 for a full palette
     uint32_t compression = 0; // 0; 1 (RLE8) or 2 (RLE4) with a real run-length body
     uint8_t alpha = 0;        // the fourth byte of each 32-bit pixel
+    uint32_t gap = 0;         // bytes of 0xA5 between the palette and the pixels
 };
 std::string encodeBmp(const Picture &picture, const BmpLayout &layout);
 
