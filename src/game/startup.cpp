@@ -13,6 +13,7 @@
 #include "core/sound_effects.h"
 #include "game/game_loop.h"
 #include "sprites/data_check.h"
+#include "sprites/overlay.h"
 
 static void onCloseButton()
 {
@@ -52,6 +53,8 @@ void startUp()
 
 void bringUpGame(ShellState &state, bool withSound)
 {
+    // First, while little else is held: its atlas is large for a moment.
+    loadOverlay();
     setUpHud();
     setUpVillagersAndJewels();
     state.hero = Character{};
