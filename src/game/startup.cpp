@@ -14,6 +14,7 @@
 #include "core/platform.h"
 #include "core/sound_effects.h"
 #include "game/game_loop.h"
+#include "sprites/overlay.h"
 
 static void onCloseButton()
 {
@@ -102,6 +103,8 @@ void startUp()
 
 void bringUpGame(ShellState &state, bool withSound)
 {
+    // First, while little else is held: its atlas is large for a moment.
+    loadOverlay();
     setUpHud();
     setUpVillagersAndJewels();
     state.hero = Character{};

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "core/failure.h"
-#include "sprites/data_check.h"
+#include "assets/data_check.h"
 
 static RLE_SPRITE *cells[overlayCellsPerSide][overlayCellsPerSide] = {};
 static bool loaded = false;
