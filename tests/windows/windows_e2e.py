@@ -244,10 +244,12 @@ def scenario_play(s):
     check(replaced == "\n".join(where) + NEW_GAME_SAVE[len("0\n0\n272\n192\n0"):],
           "the second save is %r, expected the walked place %r and the new game's statistics"
           % (replaced, where))
-    leftovers = [n for n in os.listdir(run_dir) if n.startswith("heroData.txt.")]
-    check(not leftovers, "temporary save files were left: %r" % leftovers)
     s.press("Escape")
     check(s.wait_exit(15) == 0, "ESC in play did not end with 0")
+    # Looked at once the game has ended: while F1 is held every tick saves,
+    # so a temporary file of the next save may stand for a moment.
+    leftovers = [n for n in os.listdir(run_dir) if n.startswith("heroData.txt.")]
+    check(not leftovers, "temporary save files were left: %r" % leftovers)
 
     s.start_game()
     back = resume(s)
