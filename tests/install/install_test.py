@@ -457,7 +457,7 @@ def check_play(build_dir, out_dir):
         back = e2e.resume(s)
         world = s.picture("worldMap.bmp")
         e2e.expect_world_view(back, world, e2e.DOWN_TO_WALL, "resumed", wrong=[(world, (0, 0))])
-        e2e.expect_hero(s, back, "Avatar.bmp", 8, "resumed")
+        e2e.expect_hero(s, back, "Avatar.bmp", 8, "resumed", camera=e2e.DOWN_TO_WALL)
         s.press("Escape")
         check(s.wait_exit(10) == 0, "ESC in the resumed game did not end with 0")
         check(snapshot(s.data_dir) == before, "the installed data changed during the second run")
