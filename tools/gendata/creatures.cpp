@@ -375,89 +375,81 @@ void lizardFigure(Figure &f, float phase)
 
 void ogreFigure(Figure &f, float phase, float stride, float clubLift)
 {
-    // Mauve hide, a hue no ground and not the hero's blue has; a dark fur
-    // jerkin over the body so the bare arms and head stand apart from it at
-    // game size, and a pale club.
-    const Col skin = hex(0xB86CB0), dark = hex(0x4E2C50), cloth = hex(0x7A4A22), wood = hex(0xD0A464);
-    const Col leather = hex(0x3A2416), bone = hex(0xF6EEDA), face = hex(0xD898CE), fur = hex(0x3E302A);
+    // A hulking brute standing upright: a bare mauve head with an underslung
+    // jaw on top of a dark fur jerkin, broad bare shoulders, two thick arms
+    // hanging clear of the body, two legs apart, and a pale spiked club held
+    // out to its right, beyond the body. Mauve is a hue no ground and not
+    // the hero's blue has; the dark jerkin parts the bare head and arms.
+    const Col skin = hex(0xA87CA8), dark = hex(0x3A1E3C), cloth = hex(0x6A3A2A), wood = hex(0xD0A464);
+    const Col leather = hex(0x2E1A12), bone = hex(0xF6EEDA), face = hex(0xD898CE), fur = hex(0x3E302A);
     const float bob = stride * 0.8f * std::fabs(std::cos(phase));
-    // Short thick legs set close under the body: all the bulk is above them.
+    // Thick legs set apart: a gap shows between them at every facing.
     f.group = 1;
     for (int side = -1; side <= 1; side += 2) {
         const float swing = std::sin(phase) * stride * float(side);
-        const float lift = stride * 2.6f * std::max(0.f, std::cos(phase) * float(side));
-        const V3 hip = v3(0, 5.5f * side, 13 + bob);
-        const V3 foot = v3(swing * 5.0f, 6.0f * side, 3.f + lift);
-        f.limb(hip, foot + v3(0, 0, 1.5f), 5.0f, skin * 0.92f);
-        f.blob(foot + v3(2.0f, 0, -0.5f), v3(5.6f, 4.0f, 3.2f), dark, 0.2f);
+        const float lift = stride * 2.4f * std::max(0.f, std::cos(phase) * float(side));
+        const V3 hip = v3(0, 7.5f * side, 15 + bob);
+        const V3 foot = v3(swing * 5.0f, 8.0f * side, 3.f + lift);
+        f.limb(hip, foot + v3(0, 0, 1.5f), 4.8f, skin * 0.9f);
+        f.blob(foot + v3(2.2f, 0, -0.5f), v3(6.0f, 4.0f, 3.0f), dark, 0.2f);
     }
+    // An upright barrel of a body in a fur jerkin, a loincloth under it.
     f.group = 2;
-    // A hunched brute: a barrel of a body, the great back rounding over and
-    // the head low and forward between the shoulders. The bulk spreads
-    // sideways and fore and aft; the lowest third (the footprint its steps
-    // are tested by) holds the legs under the round of belly and loincloth,
-    // even on both sides, so a stride hardly moves the footprint's middle.
-    f.blob(v3(-1.0f, 0, 30 + bob), v3(13.5f, 16.5f, 12.5f), fur, 0.15f);
-    f.blob(v3(-7.0f, 0, 35 + bob), v3(13.0f, 18.0f, 7.5f), fur * 0.85f, 0.15f); // the great hump of the back
-    f.blob(v3(8.0f, 0, 24 + bob), v3(9.5f, 12.5f, 9.0f), skin * 1.05f, 0.2f);   // bare belly
-    f.blob(v3(1.0f, 0, 16.5f + bob), v3(14.5f, 13.5f, 5.0f), cloth, 0.15f);     // loincloth
-    f.blob(v3(1.0f, 0, 20.0f + bob), v3(14.5f + 0.4f, 14.0f, 1.8f), leather, 0.3f);
-    // A strap from the left shoulder across the chest.
-    f.oriented(v3(9.5f, 0, 29 + bob), v3(8.5f, 0, 0), v3(0, 11.0f, -8.8f), v3(0, 1.2f, 1.5f), leather, 0.3f);
+    f.blob(v3(0, 0, 26 + bob), v3(13.0f, 14.5f, 9.5f), fur, 0.15f);
+    f.blob(v3(7.0f, 0, 25 + bob), v3(6.5f, 8.0f, 6.5f), skin * 1.05f, 0.2f); // bare belly
+    f.blob(v3(0.5f, 0, 16.5f + bob), v3(12.0f, 11.5f, 3.6f), cloth, 0.15f);  // loincloth
+    f.blob(v3(0.5f, 0, 19.0f + bob), v3(12.5f, 12.5f, 1.6f), leather, 0.3f); // belt
+    // The head on top, clear above the shoulders: skull, jutting jaw with
+    // tusks, heavy brow, red eyes, ears.
     f.group = 3;
-    const V3 skull = v3(14, 0, 38 + bob), r = v3(8.5f, 9.0f, 8.0f);
+    const V3 skull = v3(5.0f, 0, 40.5f + bob), r = v3(7.0f, 7.0f, 6.0f);
     f.blob(skull, r, face, 0.35f);
-    f.blob(skull + v3(4.0f, 0, -3.8f), v3(5.0f, 7.2f, 3.8f), face * 0.9f, 0.25f); // jaw
-    f.blob(skull + v3(5.2f, 0, 2.8f), v3(3.8f, 7.4f, 1.9f), dark, 0.2f);          // brow
+    f.blob(skull + v3(3.2f, 0, -4.2f), v3(4.4f, 5.8f, 3.2f), face * 0.88f, 0.25f); // jaw
+    f.blob(skull + v3(4.0f, 0, 2.4f), v3(2.8f, 6.0f, 1.6f), dark, 0.2f);           // brow
     for (int side = -1; side <= 1; side += 2) {
-        // On the skull's surface under the brow.
-        const V3 eye = skull + v3(r.x * 0.86f, r.y * 0.34f * side, r.z * 0.12f);
-        f.glowBlob(eye, 2.3f, hex(0xFF4020));
-        f.glowBlob(eye + v3(0.6f, 0, 0.2f), 1.0f, hex(0xFFE080));
-        f.limb(skull + v3(8.6f, 4.0f * side, -5.2f), skull + v3(10.0f, 4.6f * side, -0.6f), 1.4f, bone,
+        const V3 eye = skull + v3(r.x * 0.85f, r.y * 0.36f * side, r.z * 0.05f);
+        f.glowBlob(eye, 1.8f, hex(0xFF4020));
+        f.limb(skull + v3(6.4f, 3.0f * side, -5.2f), skull + v3(7.4f, 3.4f * side, -1.4f), 1.2f, bone,
                0.5f);                                                                          // tusks
-        f.blob(skull + v3(-1.5f, 8.8f * side, 1.5f), v3(2.2f, 2.8f, 3.4f), skin * 0.9f, 0.2f); // ears
+        f.blob(skull + v3(-0.5f, 6.6f * side, 0.8f), v3(1.8f, 2.2f, 2.8f), skin * 0.9f, 0.2f); // ears
     }
-    // Great arms bent forward: the left swings a fist with the stride, the
-    // right holds the club up at its side.
+    // Broad bare shoulders and thick arms hanging out from the body: the
+    // left swings its fist with the stride, the right holds the club.
     f.group = 4;
     V3 rightHand;
     for (int side = -1; side <= 1; side += 2) {
-        const V3 shoulder = v3(1, 16.f * side, 35 + bob);
-        const V3 elbow = v3(-4 - std::sin(phase) * stride * 3.f * float(side), 21.f * side, 26 + bob);
-        V3 hand = v3(9 - std::sin(phase) * stride * 3.f * float(side), 14.f * side, 28 + bob);
+        const V3 shoulder = v3(0, 14.5f * side, 31.5f + bob);
+        const float swing = -std::sin(phase) * stride * 3.5f * float(side);
+        const V3 elbow = v3(-1 + swing * 0.5f, 18.5f * side, 26 + bob);
+        V3 hand = v3(5 + swing, 19.f * side, 17 + bob);
         if (side > 0)
-            hand = v3(10 + clubLift * 2, 13, 20 + clubLift * 3 + bob);
-        f.limb(shoulder, elbow, 5.6f, skin, 0.3f);
-        f.limb(elbow, hand, 5.0f, skin, 0.3f);
-        f.blob(hand, v3(5.0f, 5.0f, 5.0f), dark, 0.3f);
-        f.blob(shoulder + v3(0, 0, 1), v3(8.5f, 8.5f, 7.0f), skin, 0.35f); // broad shoulders
+            hand = v3(7 + clubLift * 2, 18.f, 17 + clubLift * 2 + bob);
+        f.blob(shoulder, v3(7.5f, 7.0f, 5.5f), skin, 0.35f);
+        f.limb(shoulder, elbow, 5.2f, skin, 0.3f);
+        f.limb(elbow, hand, 4.8f, skin, 0.3f);
+        f.blob(hand, v3(4.8f, 4.8f, 4.8f), dark, 0.3f);
         if (side > 0)
             rightHand = hand;
     }
-    // A great spiked club: a stout shaft swelling into a heavy head ringed
-    // with bone spikes, big enough to read at game size.
+    // A great spiked club held out to the right and up, past the arm: it
+    // sticks out of the silhouette without rising over the head.
     f.group = 5;
-    // Held upright at its side: a club reaching out or forward would rise
-    // over the head in one facing and drop into the feet in another.
-    const V3 clubDir = normalised(v3(0.2f, 0, 0.95f + clubLift * 0.3f));
+    const V3 clubDir = normalised(v3(0.75f, 0.45f, 0.15f + clubLift * 0.3f));
     V3 side = normalised(cross(clubDir, v3(0, 0, 1)));
     const V3 flat = normalised(cross(side, clubDir));
-    const V3 head = rightHand + clubDir * 10.f;
-    f.limb(rightHand - clubDir * 4.f, head, 3.0f, wood, 0.2f);
-    f.oriented(head, clubDir * 8.0f, side * 6.2f, flat * 6.2f, wood * 0.88f, 0.3f);
-    f.blob(rightHand - clubDir * 4.5f, v3(2.6f, 2.6f, 2.6f), wood * 0.7f, 0.2f); // pommel
-    for (int n = 0; n < 7; ++n) { // two staggered rings of spikes
-        const float a = n * 2 * pi / 7 + (n % 2) * 0.45f;
+    const V3 head = rightHand + clubDir * 9.f;
+    f.limb(rightHand - clubDir * 3.f, head, 2.8f, wood, 0.2f);
+    f.oriented(head, clubDir * 6.0f, side * 4.8f, flat * 4.8f, wood * 0.88f, 0.3f);
+    for (int n = 0; n < 6; ++n) { // a ring of bone spikes
+        const float a = n * 2 * pi / 6;
         const V3 out = side * std::cos(a) + flat * std::sin(a);
-        const V3 at = head + clubDir * ((n % 2) ? 4.5f : -2.5f);
-        f.limb(at + out * 4.8f, at + out * 8.5f, 1.6f, bone, 0.6f);
+        const V3 at = head + clubDir * ((n % 2) ? 2.0f : -1.5f);
+        f.limb(at + out * 4.0f, at + out * 6.8f, 1.3f, bone, 0.6f);
     }
-    f.limb(head + clubDir * 6.5f, head + clubDir * 11.f, 1.6f, bone, 0.6f); // and one at the end
-    // Pressed down to a squat: the cell's height is all spent (a taller
-    // ogre stands lower and its feet leave the ground its steps test), its
-    // width is not.
-    const float squat = 0.9f;
+    // Pressed down a little: the cell's height is all spent (a taller ogre
+    // stands lower and its feet leave the ground its steps test), its width
+    // is not.
+    const float squat = 0.72f;
     for (Part &p : f.parts) {
         p.centre.z *= squat;
         for (V3 &a : p.axis)
@@ -574,7 +566,7 @@ void ogreWalkPose(Figure &f, int frame)
 
 const Stance &ogreStance()
 {
-    static const Stance st = stand(0.76f, 31.5f, 31.5f, 96, 96, ogreWalkPose);
+    static const Stance st = stand(0.95f, 31.5f, 31.5f, 96, 96, ogreWalkPose);
     return st;
 }
 
