@@ -729,21 +729,28 @@ struct Painter {
         return mix(paintGround(g1, x, y), own, w);
     }
 
-    // Boulders over this pixel, the front-most (largest y) wins.
-    const Crown *boulderAt(int x, int y, int r, int c) const
+    // Calls visit(boulder) for every boulder of the rock cells around cell (r, c).
+    template <class Visit> void forNearBoulders(int r, int c, Visit visit) const
     {
-        const Crown *best = nullptr;
         for (int dr = -1; dr <= 1; ++dr)
             for (int dc = -1; dc <= 1; ++dc) {
                 const int rr = r + dr, cc = c + dc;
                 if (rr < 0 || cc < 0 || rr >= N || cc >= N || m.kind[rr][cc] != oRock)
                     continue;
-                for (const Crown &cr : m.crowns[rr][cc]) {
-                    const float dx = x + 0.5f - cr.x, dy = (y + 0.5f - cr.y) / 0.85f;
-                    if (dx * dx + dy * dy < cr.r * cr.r && (!best || cr.y > best->y))
-                        best = &cr;
-                }
+                for (const Crown &cr : m.crowns[rr][cc])
+                    visit(cr);
             }
+    }
+
+    // Boulders over this pixel, the front-most (largest y) wins.
+    const Crown *boulderAt(int x, int y, int r, int c) const
+    {
+        const Crown *best = nullptr;
+        forNearBoulders(r, c, [&](const Crown &cr) {
+            const float dx = x + 0.5f - cr.x, dy = (y + 0.5f - cr.y) / 0.85f;
+            if (dx * dx + dy * dy < cr.r * cr.r && (!best || cr.y > best->y))
+                best = &cr;
+        });
         return best;
     }
 
@@ -751,16 +758,10 @@ struct Painter {
     float screeAt(int x, int y, int r, int c) const
     {
         float best = 0;
-        for (int dr = -1; dr <= 1; ++dr)
-            for (int dc = -1; dc <= 1; ++dc) {
-                const int rr = r + dr, cc = c + dc;
-                if (rr < 0 || cc < 0 || rr >= N || cc >= N || m.kind[rr][cc] != oRock)
-                    continue;
-                for (const Crown &cr : m.crowns[rr][cc]) {
-                    const float d = std::hypot(x + 0.5f - cr.x, (y + 0.5f - cr.y) / 0.85f) - cr.r;
-                    best = std::max(best, 1 - smooth(3, 7 + 2 * hashUnit(x / 3, y / 3, 147), d));
-                }
-            }
+        forNearBoulders(r, c, [&](const Crown &cr) {
+            const float d = std::hypot(x + 0.5f - cr.x, (y + 0.5f - cr.y) / 0.85f) - cr.r;
+            best = std::max(best, 1 - smooth(3, 7 + 2 * hashUnit(x / 3, y / 3, 147), d));
+        });
         return best;
     }
 
