@@ -600,13 +600,24 @@ def locate(template, signal, last=None):
     return c, lag
 
 
+def track_scores(template, signal, lag, seconds):
+    """(piece by piece, whole, seconds) for judge_tracks."""
+    return track_fit(template, signal, lag), correlation_at(template, signal, lag), seconds
+
+
 def judge_tracks(scores, expected, label):
-    """scores: {track: (correlation, seconds)}. The expected track fits, every
-    other one clearly does not."""
-    print("%s: %s" % (label, ", ".join("%s %.3f at %+.3f s" % (name, c, at) for name, (c, at)
+    """scores: {track: (piece by piece, whole, seconds)}, correlations of each
+    track where it fits best. The expected track fits piece by piece (an
+    effect over a few pieces cannot hide it). Every other one clearly does
+    not: it counts as heard only where it fits both piece by piece and as a
+    whole, for short pieces of two tracks in one key and tempo can echo each
+    other (up to 0.35) where the whole stretches do not (0.25 at most), and a
+    track that plays fits both."""
+    print("%s: %s" % (label, ", ".join("%s %.3f (whole %.3f) at %+.3f s" % (name, c, whole, at)
+                                       for name, (c, whole, at)
                                        in sorted(scores.items(), key=lambda item: -item[1][0]))))
     found = scores[expected][0]
-    other, name = max((c, n) for n, (c, _) in scores.items() if n != expected)
+    other, name = max((min(c, whole), n) for n, (c, whole, _) in scores.items() if n != expected)
     check(found >= TRACK_FOUND, "%s: the %s track is not heard (correlation %.3f, at least %.2f needed)"
           % (label, expected, found, TRACK_FOUND))
     check(other <= TRACK_ABSENT, "%s: the %s track fits the sound too (correlation %.3f, at most %.2f allowed)"
@@ -625,12 +636,12 @@ def expect_track_start(s, music, expected, mark, seen, label):
     for name in music.paths:
         played = music.played(name, 0, int(TRACK_SPAN * SOUND_RATE))
         fit, lag = locate(played, window, int(within * SOUND_RATE))
-        scores[name] = (fit, lag / SOUND_RATE)
+        scores[name] = track_scores(played, window, lag, lag / SOUND_RATE)
         if name == expected and fit < TRACK_FOUND:  # for the reader of a failure: where it went astray
             print("%s: the %s track's pieces there fit %s" % (label, name, " ".join(
                 "%.2f" % c for c in piece_fits(played, window, lag))))
     judge_tracks(scores, expected, label + " (start after the event)")
-    return mark + int(round(scores[expected][1] * SOUND_RATE)) * 4
+    return mark + int(round(scores[expected][2] * SOUND_RATE)) * 4
 
 
 def expect_track_playing(s, music, expected, started, start, seconds, label):
@@ -643,10 +654,11 @@ def expect_track_playing(s, music, expected, started, start, seconds, label):
     slack = int(TRACK_SLACK * SOUND_RATE)
     scores = {}
     for name in music.paths:
-        c, lag = locate(piece, music.played(name, place - slack * MIXER_STEP_32K, len(piece) + 2 * slack))
-        scores[name] = (c, (lag - slack) / SOUND_RATE)
+        track = music.played(name, place - slack * MIXER_STEP_32K, len(piece) + 2 * slack)
+        _, lag = locate(piece, track)
+        scores[name] = track_scores(piece, track, lag, (lag - slack) / SOUND_RATE)
     judge_tracks(scores, expected, "%s (%.1f s into the track)" % (label, place / 32000))
-    off = scores[expected][1]
+    off = scores[expected][2]
     check(abs(off) <= TRACK_PLACE, "%s: the %s track plays %.0f ms off the place it must have reached"
           % (label, expected, 1000 * off))
 
@@ -1525,26 +1537,37 @@ def scenario_stderr_broken_pipe(s):
 
 def scenario_east_music(s):
     """Resumed just west of x = 2000 in the home zone, walking right crosses
-    into the east zone: the home track gives way to the east track."""
-    music = Music(s.data_dir)
+    into the east zone: the home track gives way to the east track. The
+    enemies stand where the clock's second puts them: when one is in the
+    hero's way, its hurts (every 0.1 s while he walks into it) cover the
+    track, so the run is made again, at most twice, with other places."""
+    music, effects = Music(s.data_dir), Effects(s.data_dir)
     run_dir = s.data_copy()
     # Row 37 of the hero's grid is free from x 1984 to x 3136.
     camera = (1984 - 272, 1152 - 192)
     write_save(run_dir, camera=camera, hero=(1984, 1152))
     s.start_x()
-    s.start_game()
     world = s.picture("worldMap.bmp")
-    back = resume(s)
-    expect_world_view(back, world, camera, "resumed")
-    expect_track_start(s, music, "home", s.music_mark, s.music_seen, "resumed")
-    east_from = s.sound_mark()
-    s.hold("Right", 0.6)  # the zone changes at the 5th step, from x = 2000
-    after = s.shot("after-crossing")
-    crossing_seen = s.sound_mark()
-    walked_to = find_camera_x(after, world, camera[1], range(camera[0], camera[0] + 4 * 200, 4))
-    print("walked %d pixels right" % (walked_to - camera[0]))
-    check(walked_to - camera[0] >= 20, "the hero walked only %d pixels right" % (walked_to - camera[0]))
-    expect_world_view(after, world, (walked_to, camera[1]), "after the crossing", wrong=[(world, camera)])
+    for attempt in range(3):
+        s.start_game()
+        back = resume(s)
+        expect_world_view(back, world, camera, "resumed")
+        expect_track_start(s, music, "home", s.music_mark, s.music_seen, "resumed")
+        east_from = s.sound_mark()
+        s.hold("Right", 0.6)  # the zone changes at the 5th step, from x = 2000
+        after = s.shot("after-crossing")
+        crossing_seen = s.sound_mark()
+        walked_to = find_camera_x(after, world, camera[1], range(camera[0], camera[0] + 4 * 200, 4))
+        print("walked %d pixels right" % (walked_to - camera[0]))
+        check(walked_to - camera[0] >= 20, "the hero walked only %d pixels right" % (walked_to - camera[0]))
+        expect_world_view(after, world, (walked_to, camera[1]), "after the crossing", wrong=[(world, camera)])
+        heard = s.sound(east_from, (crossing_seen - east_from) / SOUND_BYTES_PER_SECOND + START_SLACK + TRACK_SPAN)
+        hurt, at = effects.find("hurt", heard)
+        if hurt < EFFECT_FOUND or attempt == 2:
+            break
+        print("an enemy hurt the hero %.2f s into the walk (correlation %.2f): again" % (at, hurt))
+        s.press("Escape")
+        check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
     expect_track_start(s, music, "east", east_from, crossing_seen, "after the crossing")
     s.press("Escape")
     check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
