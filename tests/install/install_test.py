@@ -444,8 +444,7 @@ def check_play(build_dir, out_dir):
         check(saved == e2e.NEW_GAME_SAVE, "F1 wrote %r into %s, expected %r" % (saved, s.folder, e2e.NEW_GAME_SAVE))
         owner = os.stat(os.path.join(s.folder, "heroData.txt")).st_uid
         check(owner == (NOBODY if AS_ROOT else os.geteuid()), "the save belongs to user %d: the game ran as whom?" % owner)
-        s.press("Escape")
-        check(s.wait_exit(10) == 0, "ESC in play did not end with 0")
+        check(s.quit_with("Escape", 10) == 0, "ESC in play did not end with 0")
         out, err = s.output()
         check(snapshot(s.data_dir) == before, "the installed data changed during the first run")
 
@@ -458,8 +457,7 @@ def check_play(build_dir, out_dir):
         world = s.picture("worldMap.bmp")
         e2e.expect_world_view(back, world, e2e.DOWN_TO_WALL, "resumed", wrong=[(world, (0, 0))])
         e2e.expect_hero(s, back, "Avatar.bmp", 8, "resumed", camera=e2e.DOWN_TO_WALL)
-        s.press("Escape")
-        check(s.wait_exit(10) == 0, "ESC in the resumed game did not end with 0")
+        check(s.quit_with("Escape", 10) == 0, "ESC in the resumed game did not end with 0")
         check(snapshot(s.data_dir) == before, "the installed data changed during the second run")
         extra = sorted(set(os.listdir(s.folder)) - set(os.listdir(s.data_dir)))
         check(extra == ["heroData.txt"], "the player's folder holds more than links and the save: %s" % extra)

@@ -244,8 +244,7 @@ def scenario_play(s):
     check(replaced == "\n".join(where) + NEW_GAME_SAVE[len("0\n0\n272\n192\n0"):],
           "the second save is %r, expected the walked place %r and the new game's statistics"
           % (replaced, where))
-    s.press("Escape")
-    check(s.wait_exit(15) == 0, "ESC in play did not end with 0")
+    check(s.quit_with("Escape", 15) == 0, "ESC in play did not end with 0")
     # Looked at once the game has ended: while F1 is held every tick saves,
     # so a temporary file of the next save may stand for a moment.
     leftovers = [n for n in os.listdir(run_dir) if n.startswith("heroData.txt.")]
@@ -255,8 +254,7 @@ def scenario_play(s):
     back = resume(s)
     expect_world_view(back, world, place, "resumed", wrong=[(world, (0, 0))])
     expect_camera(back, world, place, "resumed")
-    s.press("Escape")
-    check(s.wait_exit(15) == 0, "ESC in play after the resume did not end with 0")
+    check(s.quit_with("Escape", 15) == 0, "ESC in play after the resume did not end with 0")
 
 
 def scenario_damaged_data(s):
