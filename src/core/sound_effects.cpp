@@ -12,7 +12,7 @@
 const SoundEffectInfo soundEffects[soundEffectCount] = {
     {"sfx_swing.wav", "swing", 97},      {"sfx_hit.wav", "hit", 150},
     {"sfx_boss.wav", "boss", 114},       {"sfx_hurt.wav", "hurt", 143},
-    {"sfx_jewel.wav", "jewel", 170},     {"sfx_levelup.wav", "levelup", 170},
+    {"sfx_jewel.wav", "jewel", 190},     {"sfx_levelup.wav", "levelup", 170},
     {"sfx_heal.wav", "heal", 157},       {"sfx_gameover.wav", "gameover", 123},
     {"sfx_victory.wav", "victory", 170}, {"sfx_page.wav", "page", 210},
     {"sfx_saved.wav", "saved", 170},
