@@ -6,9 +6,9 @@
 #include "core/music.h"
 #include "core/screen.h"
 
-// Volumes set by measurement against the loudest passage of each track (the
-// data tests hold them there): every effect at least as loud as the music's
-// loudest 400 ms, no peak above the music's peak.
+// Volumes set by measurement against each track (the data tests hold them
+// there): every effect's loudest 100 ms louder than the music's integrated
+// loudness, no peak above the music's peak, a busy fight's mix below full scale.
 const SoundEffectInfo soundEffects[soundEffectCount] = {
     {"sfx_swing.wav", "swing", 97},      {"sfx_hit.wav", "hit", 150},
     {"sfx_boss.wav", "boss", 114},       {"sfx_hurt.wav", "hurt", 143},
