@@ -72,20 +72,21 @@ void resolveAttack(int32_t facing, int32_t x, int32_t y, int32_t width, int32_t 
 {
     const Rect r = hitRect(facing, x, y, width, height);
     const int64_t heroCentreX = int64_t(x) + width / 2;
-    playEffectAt(sfxSwing, heroCentreX);
     bool struck = false;
     for (Character &lizard : lizards)
         struck = strikeIfInside(lizard, r) || struck;
     for (Character &ogre : ogres)
         struck = strikeIfInside(ogre, r) || struck;
-    if (struck)
-        playEffectAt(sfxHit, heroCentreX);
     // The boss loses life on every swing, even when far away or already dead,
     // and every swing at 0 or below starts its death sequence anew. He is
-    // heard only when a swing still hurts him and he stands in view.
+    // heard only when a swing still hurts him and he stands in view. A swing
+    // sounds once, the strongest of what it did: the dark lord hurt, else an
+    // enemy struck, else the whoosh through the air.
     if (bossLife > 0 && inEffectsView(boss.x, boss.y, boss.width, boss.height)) {
         playEffectAt(sfxBoss, int64_t(boss.x) + boss.width / 2);
         startStrikeFlash(boss);
+    } else {
+        playEffectAt(struck ? sfxHit : sfxSwing, heroCentreX);
     }
     bossLife = bossLifeAfterSwing(bossLife, heroStats.level);
     if (bossLife <= 0)

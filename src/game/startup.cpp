@@ -108,8 +108,10 @@ void bringUpGame(ShellState &state, bool withSound)
     setUpHud();
     setUpVillagersAndJewels();
     state.hero = Character{};
-    if (withSound && soundAnswers())
+    if (withSound && soundAnswers()) {
+        set_volume_per_voice(voiceVolumeHalvings);
         install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    }
     state.titleTrack = loadCheckedMusic("BGM_00009.wav");
     state.homeTrack = loadCheckedMusic("BGM_00012.wav");
     state.southWestTrack = loadCheckedMusic("BGM_00006.wav");

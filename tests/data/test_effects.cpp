@@ -1,9 +1,9 @@
 // test_effects.cpp - the eleven sound effects: mono 16-bit at the music's rate,
 // of their lengths, below -1 dBFS, centred on zero, unlike each other, and
 // balanced against the music by measurement at the volumes the game plays
-// them (core/sound_effects.cpp): each at least as loud as the loudest passage
-// of the music it sounds over, none with a peak above the music's, and a busy
-// fight's mix below full scale.
+// them (core/sound_effects.cpp): each at least as loud as the music it
+// sounds over, none with a peak above the music's, and a busy fight's mix
+// below full scale.
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +15,7 @@
 #include "core/music.h"
 #include "core/sound_effects.h"
 #include "data_readers.h"
+#include "loudness.h"
 #include "state/shell_state.h"
 
 namespace
@@ -111,8 +112,9 @@ TEST_P(EffectTest, FormatLengthPeakAndCentre)
                 20 * std::log10(peak / fullScale));
 }
 
-// Heard over the loudest passage of each track it sounds over (its loudest
-// 100 ms against the music's loudest 400 ms), yet no peak above the music's.
+// Heard over each track it sounds over as a player hears it (its loudest 100
+// ms against the track's integrated loudness at full volume), yet no peak
+// above the music's.
 TEST_P(EffectTest, BalancedAgainstTheMusic)
 {
     const Expected &e = GetParam();
@@ -122,11 +124,14 @@ TEST_P(EffectTest, BalancedAgainstTheMusic)
     const double effectPeak = peakOf(s) * gain;
     for (const char *z = e.over; *z; ++z) {
         const Sound music = readSound(trackFile(*z));
-        const double loudest = loudestWindow(music, musicVolumeFull / 255.0, 400);
+        std::vector<float> played(music.samples.size());
+        for (size_t i = 0; i < played.size(); ++i)
+            played[i] = float(music.samples[i] * (musicVolumeFull / 255.0) / fullScale);
+        const double bed = integratedLoudness(played, music.rate);
         std::printf("%s over %s: %.1f LUFS against %.1f LUFS (%+.1f LU), peak %.0f against %d\n",
-                    soundEffects[e.effect].file, trackFile(*z), effect, loudest, effect - loudest, effectPeak,
+                    soundEffects[e.effect].file, trackFile(*z), effect, bed, effect - bed, effectPeak,
                     peakOf(music));
-        EXPECT_GE(effect, loudest) << "drowned by " << trackFile(*z);
+        EXPECT_GE(effect, bed) << "drowned by " << trackFile(*z);
         EXPECT_LE(effectPeak, peakOf(music)) << "louder than the peaks of " << trackFile(*z);
     }
 }
@@ -179,10 +184,13 @@ TEST(Effects, TheVictoryThemeWaitsOutTheFanfare)
 }
 
 // A busy fight mixed as the library's mixer mixes it (a channel gets volume
-// / 255 times (255 - pan) / 255 on the left, pan / 255 on the right) over the
-// whole of each zone's track at full volume, and of the victory theme: a swing that strikes and hurts the
-// dark lord every 91 ticks (as fast as swings come), a wound every 30 ticks, a level and a heal every 2.7 s,
-// sources at the edges of the pan. The mix stays below full scale on both channels.
+// / 255 times (255 - pan) / 255 on the left, pan / 255 on the right, doubled
+// at each halving of the voices' level less than the library's default one)
+// over the whole of each zone's track at full volume, and of the victory
+// theme: a swing every 91 ticks (as fast as swings come) that strikes an enemy
+// (a swing sounds once: its strike, the loudest of its three sounds), a wound
+// every 30 ticks, a jewel, a level and a heal every 2.7 s, sources at the edges
+// of the pan. The mix stays below full scale on both channels.
 TEST(Effects, BusyFightNeverClips)
 {
     struct Start {
@@ -190,21 +198,24 @@ TEST(Effects, BusyFightNeverClips)
         double first, every; // seconds
         int pan;
     };
-    const Start fight[] = {{sfxSwing, 0, 0.91, effectPanLeft},     {sfxHit, 0, 0.91, effectPanLeft},
-                           {sfxBoss, 0, 0.91, effectPanRight},     {sfxHurt, 0.05, 0.3, effectPanRight},
-                           {sfxLevelUp, 0.3, 2.7, musicPanCentre}, {sfxHeal, 1.2, 2.7, musicPanCentre}};
+    const Start fight[] = {{sfxHit, 0, 0.91, effectPanLeft},
+                           {sfxHurt, 0.05, 0.3, effectPanRight},
+                           {sfxJewel, 0.6, 2.7, effectPanLeft},
+                           {sfxLevelUp, 0.3, 2.7, musicPanCentre},
+                           {sfxHeal, 1.2, 2.7, musicPanCentre}};
+    const double voiceGain = 2.0 / (1 << voiceVolumeHalvings);
     for (const char *track : {"BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav", "BGM_victory.wav"}) {
         const Sound music = readSound(track);
         ASSERT_EQ(music.channels, 2);
         const size_t frames = music.samples.size() / 2;
         std::vector<double> left(frames), right(frames);
         for (size_t i = 0; i < frames; ++i) {
-            left[i] = music.samples[2 * i] * (255 - musicPanCentre) / 255.0;
-            right[i] = music.samples[2 * i + 1] * musicPanCentre / 255.0;
+            left[i] = music.samples[2 * i] * voiceGain * (255 - musicPanCentre) / 255.0;
+            right[i] = music.samples[2 * i + 1] * voiceGain * musicPanCentre / 255.0;
         }
         for (const Start &f : fight) {
             const Sound e = readSound(soundEffects[f.effect].file);
-            const double gain = soundEffects[f.effect].volume / 255.0;
+            const double gain = voiceGain * soundEffects[f.effect].volume / 255.0;
             for (double t = f.first; t * music.rate < double(frames); t += f.every) {
                 const size_t at = size_t(t * music.rate);
                 for (size_t i = 0; i < e.samples.size() && at + i < frames; ++i) {

@@ -29,7 +29,7 @@ constexpr int rate = 32000; // Hz: 2 ms is a whole 64-frame block of the synthes
 constexpr int framesPerMs = rate / 1000;
 constexpr int crossfadeMs = 50;       // the seam's fade
 constexpr double ceilingDb = -1.5;    // the loudest sample of any track, dBFS
-constexpr double targetLufs = -16;    // the title's level
+constexpr double targetLufs = -15.5;  // the title's level
 constexpr double zoneLiftLu = 3;      // a zone track over the title (see above)
 constexpr double compressAboveDb = 0; // the compressor's threshold over a track's own RMS level
 
@@ -741,38 +741,44 @@ std::vector<float> renderLoop(const Score &score, const std::string &dir, int wh
     return out;
 }
 
-// A gentle compressor for a loop (stereo-linked, circular): where the level
-// over 30 ms rises above `thresholdDb` (dBFS RMS), the gain falls by two
-// thirds of the excess (3:1), reached within 10 ms and given back over 250
-// ms. The loud passages come nearer the quiet ones, so the music as a whole
-// can sound louder without its loudest passages growing.
-void compress(std::vector<float> &stereo, double thresholdDb)
+// A gain that follows a wanted gain per frame (dB, 0 or below for the
+// compressor and the limiter), round a loop (stereo-linked and circular, so
+// the seam stays seamless): it falls toward a lower wanted gain by `attack`
+// of the gap per frame (1: at once) and rises toward a higher one by
+// `release`. Run twice round the loop, so its start follows its end; the
+// second pass applies it.
+void followGain(std::vector<float> &stereo, const std::vector<float> &wantDb, double attack, double release)
 {
-    const size_t n = stereo.size() / 2, window = size_t(30 * framesPerMs);
-    if (n <= window)
-        return;
-    std::vector<double> power(n + 1, 0); // prefix sums of the frames' power
-    for (size_t i = 0; i < n; ++i)
-        power[i + 1] =
-            power[i] +
-            (double(stereo[2 * i]) * stereo[2 * i] + double(stereo[2 * i + 1]) * stereo[2 * i + 1]) / 2;
-    auto levelDb = [&](size_t i) { // the window centred on frame i, round the loop
-        const size_t from = (i + n - window / 2) % n, to = from + window;
-        const double sum = to <= n ? power[to] - power[from] : power[n] - power[from] + power[to - n];
-        return 10 * std::log10(sum / double(window) + 1e-12);
-    };
-    const double attack = 1 - std::exp(-1.0 / (0.010 * rate)), release = 1 - std::exp(-1.0 / (0.25 * rate));
-    double g = 0; // dB, 0 or below
+    const size_t n = stereo.size() / 2;
+    double g = 0; // dB
     for (size_t pass = 0; pass < 2; ++pass)
         for (size_t i = 0; i < n; ++i) {
-            const double excess = levelDb(i) - thresholdDb;
-            const double want = excess > 0 ? -excess * 2 / 3 : 0;
+            const double want = wantDb[i];
             g += (want - g) * (want < g ? attack : release);
             if (pass == 1) {
                 const float k = float(std::pow(10, g / 20));
                 stereo[2 * i] *= k, stereo[2 * i + 1] *= k;
             }
         }
+}
+
+// The level in dBFS RMS (both channels) of the window of `window` frames
+// centred on each frame, round the loop.
+std::vector<float> windowLevels(const std::vector<float> &stereo, size_t window)
+{
+    const size_t n = stereo.size() / 2;
+    std::vector<double> power(n + 1, 0); // prefix sums of the frames' power
+    for (size_t i = 0; i < n; ++i)
+        power[i + 1] =
+            power[i] +
+            (double(stereo[2 * i]) * stereo[2 * i] + double(stereo[2 * i + 1]) * stereo[2 * i + 1]) / 2;
+    std::vector<float> level(n);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t from = (i + n - window / 2) % n, to = from + window;
+        const double sum = to <= n ? power[to] - power[from] : power[n] - power[from] + power[to - n];
+        level[i] = float(10 * std::log10(sum / double(window) + 1e-12));
+    }
+    return level;
 }
 
 // The level of a loop in dBFS RMS, both channels.
@@ -784,13 +790,47 @@ double rmsDb(const std::vector<float> &stereo)
     return 10 * std::log10(sum / double(stereo.size()) + 1e-12);
 }
 
-// A gentle peak limiter for a loop (stereo-linked, circular, so the seam
-// stays seamless): wherever a frame would pass `ceiling`, the gain ramps down
-// over the 4 ms before it and recovers with a 120 ms time constant after. The
-// loudest hits lose a few dB, the rest of the music none.
+// A slow leveller: where the level over 3 s strays from the loop's own RMS
+// level, the gain moves two thirds of the stray back (3:1 both ways, at most
+// 6 dB), over about a second. A quiet opening comes up and a loud climax down, so
+// whatever stretch of a track plays sits near its loudness; the phrasing
+// within a few seconds is left alone.
+void level(std::vector<float> &stereo)
+{
+    const size_t n = stereo.size() / 2, window = size_t(3000 * framesPerMs);
+    if (n <= window)
+        return;
+    const double mean = rmsDb(stereo);
+    std::vector<float> want = windowLevels(stereo, window);
+    for (float &w : want)
+        w = float(std::clamp((mean - w) * 2 / 3, -6.0, 6.0));
+    const double smooth = 1 - std::exp(-1.0 / (1.0 * rate));
+    followGain(stereo, want, smooth, smooth);
+}
+
+// A gentle compressor for a loop: where the level over 30 ms rises above
+// `thresholdDb` (dBFS RMS), the gain falls by two thirds of the excess (3:1),
+// reached within 10 ms and given back over 250 ms. The loud passages come
+// nearer the quiet ones, so the music as a whole can sound louder without its
+// loudest passages growing.
+void compress(std::vector<float> &stereo, double thresholdDb)
+{
+    const size_t n = stereo.size() / 2, window = size_t(30 * framesPerMs);
+    if (n <= window)
+        return;
+    std::vector<float> want = windowLevels(stereo, window);
+    for (float &w : want)
+        w = w > thresholdDb ? float(-(w - thresholdDb) * 2 / 3) : 0.f;
+    followGain(stereo, want, 1 - std::exp(-1.0 / (0.010 * rate)), 1 - std::exp(-1.0 / (0.25 * rate)));
+}
+
+// A gentle look-ahead peak limiter for a loop: wherever a frame would pass
+// `ceiling`, the gain ramps down over the 5 ms before it and recovers with a
+// 150 ms time constant after. The loudest hits lose a few dB, the rest of the
+// music none.
 void limitPeaks(std::vector<float> &stereo, double ceiling)
 {
-    const size_t n = stereo.size() / 2, ramp = size_t(4 * framesPerMs);
+    const size_t n = stereo.size() / 2, ramp = size_t(5 * framesPerMs);
     if (n <= ramp)
         return;
     // The ramp ahead of each frame over the ceiling: k frames before it the
@@ -806,15 +846,9 @@ void limitPeaks(std::vector<float> &stereo, double ceiling)
             g = std::min(g, need + (1.f - need) * float(k) / float(ramp));
         }
     }
-    // The recovery, twice round the loop so its start follows its end.
-    const float recover = float(1 - std::exp(-1.0 / (0.12 * rate)));
-    float g = 1.f;
-    for (size_t pass = 0; pass < 2; ++pass)
-        for (size_t i = 0; i < n; ++i) {
-            g = std::min(gain[i], g + (1.f - g) * recover);
-            if (pass == 1)
-                stereo[2 * i] *= g, stereo[2 * i + 1] *= g;
-        }
+    for (float &g : gain)
+        g = 20 * std::log10(g);
+    followGain(stereo, gain, 1, 1 - std::exp(-1.0 / (0.15 * rate)));
 }
 
 } // namespace
@@ -841,6 +875,7 @@ bool writeMusic(const std::string &dir)
     for (int i = 0; i < count; ++i) {
         if (loops[i].empty())
             return false;
+        level(loops[i]);
         compress(loops[i], rmsDb(loops[i]) + compressAboveDb);
         const std::vector<float> raw = loops[i];
         double gainDb = 0;
