@@ -600,9 +600,9 @@ def locate(template, signal, last=None):
     return c, lag
 
 
-def track_scores(template, signal, lag, seconds):
-    """(piece by piece, whole, seconds) for judge_tracks."""
-    return track_fit(template, signal, lag), correlation_at(template, signal, lag), seconds
+def track_scores(fit, template, signal, lag, seconds):
+    """(piece by piece, whole, seconds) for judge_tracks, from locate's fit at lag."""
+    return fit, correlation_at(template, signal, lag), seconds
 
 
 def judge_tracks(scores, expected, label):
@@ -636,7 +636,7 @@ def expect_track_start(s, music, expected, mark, seen, label):
     for name in music.paths:
         played = music.played(name, 0, int(TRACK_SPAN * SOUND_RATE))
         fit, lag = locate(played, window, int(within * SOUND_RATE))
-        scores[name] = track_scores(played, window, lag, lag / SOUND_RATE)
+        scores[name] = track_scores(fit, played, window, lag, lag / SOUND_RATE)
         if name == expected and fit < TRACK_FOUND:  # for the reader of a failure: where it went astray
             print("%s: the %s track's pieces there fit %s" % (label, name, " ".join(
                 "%.2f" % c for c in piece_fits(played, window, lag))))
@@ -655,8 +655,8 @@ def expect_track_playing(s, music, expected, started, start, seconds, label):
     scores = {}
     for name in music.paths:
         track = music.played(name, place - slack * MIXER_STEP_32K, len(piece) + 2 * slack)
-        _, lag = locate(piece, track)
-        scores[name] = track_scores(piece, track, lag, (lag - slack) / SOUND_RATE)
+        fit, lag = locate(piece, track)
+        scores[name] = track_scores(fit, piece, track, lag, (lag - slack) / SOUND_RATE)
     judge_tracks(scores, expected, "%s (%.1f s into the track)" % (label, place / 32000))
     off = scores[expected][2]
     check(abs(off) <= TRACK_PLACE, "%s: the %s track plays %.0f ms off the place it must have reached"

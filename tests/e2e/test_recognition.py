@@ -48,8 +48,8 @@ def main(argv):
             scores = {}
             for name in music.paths:
                 played = music.played(name, 0, span)
-                _, lag = e2e.locate(played, capture, int(2.0 * e2e.SOUND_RATE))
-                scores[name] = e2e.track_scores(played, capture, lag, lag / e2e.SOUND_RATE - START)
+                fit, lag = e2e.locate(played, capture, int(2.0 * e2e.SOUND_RATE))
+                scores[name] = e2e.track_scores(fit, played, capture, lag, lag / e2e.SOUND_RATE - START)
             label = "%s under hurts at %s" % (track, list(at_seconds))
             try:
                 e2e.judge_tracks(scores, track, label)
