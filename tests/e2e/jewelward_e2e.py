@@ -801,10 +801,25 @@ class Session:
             self.wait_screen("title", lambda s: diff_fraction(s, self.picture("Main Menu.bmp")) < 0.01, TITLE_WAIT)
             self.focus()
 
+    def find_windows(self, *criteria, timeout=10):
+        """The ids of the windows `xdotool search` finds by criteria, once it
+        finds any. A failed search is made again: a window destroyed while
+        xdotool walks the tree (a message box's toolkit makes and drops
+        windows as it starts) ends it with BadWindow."""
+        deadline = time.time() + timeout
+        while True:
+            result = subprocess.run(["xdotool", "search"] + list(criteria),
+                                    env=dict(os.environ, DISPLAY=self.display), stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, universal_newlines=True)
+            found = result.stdout.split()
+            if found:
+                return found
+            check(time.time() < deadline, "no window %s within %s s (xdotool: %s)"
+                  % (" ".join(criteria), timeout, result.stderr.strip()))
+            time.sleep(0.05)
+
     def focus(self):
-        found = self.xdo("search", "--sync", "--name", "Jewelward").split()
-        check(found, "no window named Jewelward")
-        self.window = int(found[0])
+        self.window = int(self.find_windows("--name", "Jewelward")[0])
         self.xdo("mousemove", str(SCREEN_W // 2), str(SCREEN_H // 2))
         # The named window is the unmapped frame of the full-screen mode: a
         # refusal to focus it is harmless, the keys reach the game anyway.
@@ -1167,7 +1182,7 @@ def scenario_data_fault(s, action, file_name):
     box_text = " ".join(argv[1:])
     # Before the screen mode nothing grabs the keyboard: the library's box
     # takes a real Return once it has the focus.
-    boxes = s.xdo("search", "--sync", "--class", "Xmessage").split()
+    boxes = s.find_windows("--class", "Xmessage")
     s.xdo("windowfocus", "--sync", boxes[-1], tolerate=True)
     s.press("Return")
     code = s.wait_exit(10)

@@ -471,7 +471,7 @@ def check_play(build_dir, out_dir):
         os.truncate(broken, os.path.getsize(broken) // 2)
         s.start_game(wait_title=False)
         _, argv = s.message_box(10)
-        boxes = s.xdo("search", "--sync", "--class", "Xmessage").split()
+        boxes = s.find_windows("--class", "Xmessage")
         s.xdo("windowfocus", "--sync", boxes[-1], tolerate=True)
         s.press("Return")
         check(s.wait_exit(10) == 255, "the game with a broken data file did not end with 255")
