@@ -5,6 +5,16 @@
 MusicCall musicLog[musicLogSize];
 int musicLogLength = 0;
 static int volumeNow = musicVolumeFull;
+static SAMPLE *trackNow = nullptr; // the track playing now (null: none)
+static int voiceNow = -1;          // its voice in the mixer (negative: none)
+static bool ducked = false;
+
+// Moves the playing track's voice to a volume over `ms` milliseconds.
+static void rampTo(int volume, int ms)
+{
+    if (trackNow && voiceNow >= 0 && voice_check(voiceNow) == trackNow)
+        voice_ramp_volume(voiceNow, ms, volume);
+}
 
 static void record(bool play, SAMPLE *track, int volume, int loop)
 {
@@ -22,8 +32,13 @@ void playMusic(SAMPLE *track, int volume, int pan, int frequency, int loop)
     volumeNow = volume;
     if (track) {
         track->priority = musicPriority;
-        play_sample(track, volume, pan, frequency, loop);
+        voiceNow = play_sample(track, volume, pan, frequency, loop);
+    } else {
+        voiceNow = -1;
     }
+    trackNow = track;
+    if (ducked)
+        rampTo(volume >> musicDuckHalvings, musicDuckFallMs);
 }
 
 void stopMusic(SAMPLE *track)
@@ -32,6 +47,24 @@ void stopMusic(SAMPLE *track)
     volumeNow = musicVolumeFull;
     if (track)
         stop_sample(track);
+    if (track == trackNow)
+        trackNow = nullptr, voiceNow = -1;
+}
+
+void duckMusic(bool down)
+{
+    if (down == ducked)
+        return;
+    ducked = down;
+    if (down)
+        rampTo(volumeNow >> musicDuckHalvings, musicDuckFallMs);
+    else
+        rampTo(volumeNow, musicDuckRiseMs);
+}
+
+bool musicDucked()
+{
+    return ducked;
 }
 
 void clearMusicLog()

@@ -3,28 +3,31 @@
 
 #include "core/sound_effects.h"
 
+#include <algorithm>
+
 #include "core/music.h"
 #include "core/screen.h"
 
 // Volumes set by measurement against each track (the data tests hold them
-// there): every effect's loudest 100 ms louder than the music's integrated
-// loudness, no peak above the music's peak, a busy fight's mix below full scale.
+// there): every effect's loudest 100 ms louder than the integrated loudness of
+// the music at full volume ducked under it, no peak above that music's peak,
+// a busy fight's mix below full scale.
 const SoundEffectInfo soundEffects[soundEffectCount] = {
-    {"sfx_swing.wav", "swing", 97},      {"sfx_hit.wav", "hit", 150},
-    {"sfx_boss.wav", "boss", 114},       {"sfx_hurt.wav", "hurt", 143},
-    {"sfx_jewel.wav", "jewel", 190},     {"sfx_levelup.wav", "levelup", 170},
-    {"sfx_heal.wav", "heal", 157},       {"sfx_gameover.wav", "gameover", 123},
-    {"sfx_victory.wav", "victory", 170}, {"sfx_page.wav", "page", 210},
-    {"sfx_saved.wav", "saved", 170},
+    {"sfx_swing.wav", "swing", 68}, {"sfx_hit.wav", "hit", 75},           {"sfx_boss.wav", "boss", 57},
+    {"sfx_hurt.wav", "hurt", 71},   {"sfx_jewel.wav", "jewel", 95},       {"sfx_levelup.wav", "levelup", 85},
+    {"sfx_heal.wav", "heal", 78},   {"sfx_gameover.wav", "gameover", 61}, {"sfx_victory.wav", "victory", 85},
+    {"sfx_page.wav", "page", 105},  {"sfx_saved.wav", "saved", 85},
 };
 
 int32_t effectStarts[soundEffectCount];
 
 static SAMPLE *samples[soundEffectCount];
 static bool enabled = true;
-static int64_t tickClock = 0;                                     // ticks since start-up
-static int64_t nextAllowed[soundEffectCount] = {};                // first tick each effect may start again
-static int64_t viewX = 0, viewY = 0;                              // camera of the last advance, world pixels
+static int64_t tickClock = 0;                      // ticks since start-up
+static int64_t nextAllowed[soundEffectCount] = {}; // first tick each effect may start again
+static int64_t duckUntil = 0;                      // first tick with no effect sounding
+static int pendingPan[soundEffectCount];           // pan of an effect to sound next tick; 0: none
+static int64_t viewX = 0, viewY = 0;               // camera of the last advance, world pixels
 constexpr int viewWidth = screenWidth, viewHeight = screenHeight; // pixels
 
 void setSoundEffectSample(SoundEffect effect, SAMPLE *sample)
@@ -42,6 +45,18 @@ void setSoundEffectsEnabled(bool on)
 void advanceSoundEffects(int32_t camX, int32_t camY)
 {
     tickClock += 1;
+    // Effects asked for in the last tick sound now, a tick after the music
+    // was asked to fall: the mixer applies the fall about 10 ms late, and a
+    // strike or a page has most of its sound in its first 20 ms.
+    for (int e = 0; e < soundEffectCount; ++e)
+        if (pendingPan[e]) {
+            const int volume = soundEffects[e].volume * musicVolumeNow() / musicVolumeFull;
+            if (samples[e])
+                play_sample(samples[e], volume, pendingPan[e], musicFrequencyNormal, 0);
+            pendingPan[e] = 0;
+        }
+    if (musicDucked() && tickClock >= duckUntil)
+        duckMusic(false);
     viewX = camX;
     viewY = camY;
 }
@@ -50,6 +65,13 @@ int effectPan(int64_t screenX)
 {
     const int64_t x = screenX < 0 ? 0 : screenX > viewWidth ? viewWidth : screenX;
     return effectPanLeft + int(x * (effectPanRight - effectPanLeft) / viewWidth);
+}
+
+// Ticks from a sample's start to the first tick after its end.
+static int64_t soundingTicks(const SAMPLE &s)
+{
+    constexpr int64_t ticksPerSecond = 100; // the game's tick rate
+    return s.freq > 0 ? (int64_t(s.len) * ticksPerSecond + s.freq - 1) / s.freq : 0;
 }
 
 static void start(SoundEffect effect, int pan)
@@ -61,8 +83,9 @@ static void start(SoundEffect effect, int pan)
     nextAllowed[effect] = tickClock + effectRepeatTicks;
     effectStarts[effect] += 1;
     if (samples[effect]) {
-        const int volume = soundEffects[effect].volume * musicVolumeNow() / musicVolumeFull;
-        play_sample(samples[effect], volume, pan, musicFrequencyNormal, 0);
+        duckUntil = std::max(duckUntil, tickClock + 1 + soundingTicks(*samples[effect]));
+        duckMusic(true);
+        pendingPan[effect] = pan; // sounds at the next advance (pans are 64..191, never 0)
     }
 }
 

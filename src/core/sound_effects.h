@@ -7,7 +7,9 @@
 // storm of effects can never take the music's voice; one effect restarts at
 // most once every effectRepeatTicks; its pan follows the screen x of its
 // source; its volume follows the music's, so the balance measured against the
-// music at full volume holds after a zone change halves the music too.
+// music at full volume holds after a zone change halves the music too; and
+// while any effect sounds the music is ducked (see core/music.h): an effect
+// asked for in a tick sounds from the next, after the music has begun to fall.
 #pragma once
 
 #include <allegro.h>
@@ -31,7 +33,7 @@ enum SoundEffect : int {
 struct SoundEffectInfo {
     const char *file; // in the data folder
     const char *name; // for reports
-    int volume;       // 0..255, when the music plays at full volume
+    int volume;       // 0..255, when the music plays at full volume (ducked under it)
 };
 extern const SoundEffectInfo soundEffects[soundEffectCount];
 

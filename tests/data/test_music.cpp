@@ -206,6 +206,44 @@ TEST(Music, LoudnessPlacedAroundTheTitle)
     EXPECT_NEAR(lufs[4], lufs[0], 0.05) << "the victory theme";
 }
 
+// What a player hears at the game's output, undisturbed by effects: the
+// track at each volume the game plays it, through the mixer at the voices'
+// level (centre pan: 127 / 255 of the doubled voice on the left, 128 / 255 on
+// the right). Every one sits at -22 LUFS or louder, and at -22 dBFS RMS or
+// louder (the mean power of both channels), and within 3 LU of the title.
+TEST(Music, LoudEnoughAtTheOutput)
+{
+    struct Playing {
+        size_t track;
+        int volume;
+    };
+    const Playing playing[] = {{0, musicVolumeFull}, {1, musicVolumeFull}, {1, musicVolumeHalf},
+                               {2, musicVolumeFull}, {2, musicVolumeHalf}, {3, musicVolumeFull},
+                               {3, musicVolumeHalf}, {4, musicVolumeFull}};
+    const double voiceGain = 2.0 / (1 << voiceVolumeHalvings);
+    double title = 0;
+    for (const Playing &p : playing) {
+        const Sound s = readSound(tracks[p.track].file);
+        ASSERT_EQ(s.channels, 2) << tracks[p.track].file;
+        std::vector<float> out(s.samples.size());
+        double power = 0;
+        for (size_t i = 0; i < out.size(); ++i) {
+            const int pan = i % 2 ? musicPanCentre : 255 - musicPanCentre;
+            out[i] = float(s.samples[i] / 32768.0 * p.volume / 255.0 * voiceGain * pan / 255.0);
+            power += double(out[i]) * out[i];
+        }
+        const double lufs = integratedLoudness(out, s.rate),
+                     rms = 10 * std::log10(power / double(out.size()));
+        if (p.track == 0)
+            title = lufs;
+        std::printf("%s at volume %d: %.1f LUFS, %.1f dBFS RMS at the output\n", tracks[p.track].file,
+                    p.volume, lufs, rms);
+        EXPECT_GE(lufs, -22.0) << tracks[p.track].file << " at volume " << p.volume;
+        EXPECT_GE(rms, -22.0) << tracks[p.track].file << " at volume " << p.volume;
+        EXPECT_LE(std::fabs(lufs - title), 3.05) << tracks[p.track].file << " at volume " << p.volume;
+    }
+}
+
 // Whatever stretch of a track a player hears sits near its level: the
 // stretch after a zone change is the track's start, and the loudness above is
 // the whole loop's. Every 12 s window (round the loop, a second apart) lies

@@ -162,6 +162,47 @@ TEST_F(EffectsTest, OneEffectRestartsAtMostEveryTenTicksAndOffMeansSilent)
         EXPECT_EQ(n, 0);
 }
 
+// The music is ducked from the tick an effect is asked for (it sounds from the
+// next) to the first tick after its end (a 0.25 s effect: 26 ticks); a longer
+// effect started under it holds it down to its own end; an effect that sounds nothing (no sample, effects
+// off) never ducks it.
+TEST_F(EffectsTest, TheMusicIsDuckedWhileAnEffectSounds)
+{
+    SAMPLE *quarter = create_sample(16, 0, 32000, 8000); // 0.25 s
+    SAMPLE *half = create_sample(16, 0, 32000, 16000);   // 0.5 s
+    setSoundEffectSample(sfxHit, quarter);
+    setSoundEffectSample(sfxHeal, half);
+    // Ticks until the music is up again, counted from now (at most `limit`).
+    auto ticksDucked = [](int limit) {
+        int n = 0;
+        while (musicDucked() && n < limit)
+            advanceSoundEffects(0, 0), ++n;
+        return n;
+    };
+    ASSERT_FALSE(musicDucked());
+    playEffect(sfxHit);
+    EXPECT_EQ(ticksDucked(1000), 26);
+
+    settle();
+    playEffect(sfxHit);
+    for (int i = 0; i < 10; ++i)
+        advanceSoundEffects(0, 0);
+    playEffectAt(sfxHeal, 100);
+    EXPECT_EQ(ticksDucked(1000), 51); // the heal's end, 61 ticks after the hit
+
+    settle();
+    playEffect(sfxSwing); // no sample loaded
+    EXPECT_FALSE(musicDucked());
+    setSoundEffectsEnabled(false);
+    playEffect(sfxHit);
+    EXPECT_FALSE(musicDucked());
+
+    setSoundEffectSample(sfxHit, nullptr);
+    setSoundEffectSample(sfxHeal, nullptr);
+    destroy_sample(quarter);
+    destroy_sample(half);
+}
+
 TEST(EffectPan, FollowsTheScreenXWithinTheEdges)
 {
     const struct {
