@@ -194,7 +194,8 @@ TEST(Effects, TheVictoryThemeWaitsOutTheFanfare)
 // of the pan. The music is ducked while any effect sounds: its volume falls
 // and rises in straight ramps as the mixer's do, falling from each effect's
 // first sample (the game asks for the fall a tick before the effect sounds;
-// the mixer applies it about that much late) and rising from its last. The mix stays below full scale on both channels.
+// the mixer applies it about that much late) and rising from its last. The mix
+// stays below full scale on both channels.
 TEST(Effects, BusyFightNeverClips)
 {
     struct Start {
