@@ -1847,7 +1847,9 @@ def scenario_kill_sound(s):
     stand, the run is made again (at most twice), F2 then timed by the load
     just seen. Every enemy walks down from the start: the hero
     stands so that its centre enters the swing's reach 4 pixels below the top
-    and stays in it for 92 pixels, 1.6 s of play in which ENTER must come."""
+    and stays in it for 92 pixels, 1.6 s of play in which ENTER must come. The
+    enemy is chosen far from the dark lord's start: with him in view a swing
+    sounds his cry instead of the strike."""
     effects = Effects(s.data_dir)
     replay = os.path.join(os.path.dirname(s.game), "tools", "replay")
     check(os.access(replay, os.X_OK), "no replay tool beside the game at %s" % replay)
@@ -1862,7 +1864,9 @@ def scenario_kill_sound(s):
             began = time.time()
             seed = int(began) + ahead
             places = enemy_places(replay, s.data_dir, seed, s.tmp)
-            kind, x, y = next(p for p in places if 400 <= p[1] <= 2800 and 300 <= p[2] <= 2800)
+            # Far from the dark lord: a swing with him in view sounds his cry, not the strike.
+            kind, x, y = next(p for p in places if 400 <= p[1] <= 2800 and 300 <= p[2] <= 2800
+                              and (abs(p[1] - BOSS_START[0]) > 1000 or abs(p[2] - BOSS_START[1]) > 800))
             hero = (x - 60, y + ENEMY_SIZES[kind][1] // 2 - 4)
             write_save(run_dir, camera=(hero[0] - 272, hero[1] - 192), hero=hero)
             if time.time() < seed + 0.1:
