@@ -2,6 +2,8 @@
 
 #include "data_readers.h"
 
+#include "core/music.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +100,11 @@ Sound readSound(const std::string &name)
     }
     ADD_FAILURE() << name << " has no sound data";
     return s;
+}
+
+double mixerGain(int volume, int pan, int channel)
+{
+    return volume / 255.0 * (channel ? pan : 255 - pan) / 255.0 * 2.0 / (1 << voiceVolumeHalvings);
 }
 
 void fft(std::vector<std::complex<double>> &a, bool inverse)

@@ -1,8 +1,8 @@
 // data_readers.h - reading the generated files back for the data tests.
 #pragma once
 
-#include <cstdint>
 #include <complex>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,6 +24,12 @@ struct Sound {
     std::vector<int16_t> samples; // interleaved
 };
 Sound readSound(const std::string &name);
+
+// The gain the library's mixer gives a voice on one output channel (0 left,
+// 1 right): volume / 255 times (255 - pan) / 255 on the left, pan / 255 on
+// the right, doubled at each halving of the voices' level less than the
+// library's default one (voiceVolumeHalvings).
+double mixerGain(int volume, int pan, int channel);
 
 std::vector<unsigned char> readBytes(const std::string &path);
 

@@ -41,6 +41,8 @@ const char *trackFile(char zone)
 }
 
 constexpr double fullScale = 32768;
+// The music's level while an effect sounds, against its volume.
+const double ducked = double(musicVolumeFull >> musicDuckHalvings) / musicVolumeFull;
 const double ceiling = fullScale * std::pow(10, -1 / 20.0); // -1 dBFS
 
 int peakOf(const Sound &s)
@@ -124,7 +126,6 @@ TEST_P(EffectTest, BalancedAgainstTheMusic)
     const double effectPeak = peakOf(s) * gain;
     for (const char *z = e.over; *z; ++z) {
         const Sound music = readSound(trackFile(*z));
-        const double ducked = (musicVolumeFull >> musicDuckHalvings) / 255.0;
         std::vector<float> played(music.samples.size());
         for (size_t i = 0; i < played.size(); ++i)
             played[i] = float(music.samples[i] * ducked / fullScale);
@@ -184,18 +185,13 @@ TEST(Effects, TheVictoryThemeWaitsOutTheFanfare)
     EXPECT_GE(seconds * 100 + 50, victoryThemeDelayTicks) << "more than half a second of silence between";
 }
 
-// A busy fight mixed as the library's mixer mixes it (a channel gets volume
-// / 255 times (255 - pan) / 255 on the left, pan / 255 on the right, doubled
-// at each halving of the voices' level less than the library's default one)
-// over the whole of each zone's track at full volume, and of the victory
-// theme: a swing every 91 ticks (as fast as swings come) that strikes an enemy
-// (a swing sounds once: its strike, the highest peak of its three sounds), a wound
-// every 30 ticks, a jewel, a level and a heal every 2.7 s, sources at the edges
-// of the pan. The music is ducked while any effect sounds: its volume falls
-// and rises in straight ramps as the mixer's do, falling from each effect's
-// first sample (the game asks for the fall a tick before the effect sounds;
-// the mixer applies it about that much late) and rising from its last. The mix
-// stays below full scale on both channels.
+// A busy fight mixed as the library's mixer mixes it (mixerGain) over the whole of each zone's track at full
+// volume, and of the victory theme: a swing every 91 ticks (as fast as swings come) that strikes an enemy (a
+// swing sounds once: its strike, the highest peak of its three sounds), a wound every 30 ticks, a jewel, a
+// level and a heal every 2.7 s, sources at the edges of the pan. The music is ducked while any effect sounds:
+// its volume falls and rises in straight ramps as the mixer's do, falling from each effect's first sample
+// (the game asks for the fall a tick before the effect sounds; the mixer applies it about that much late) and
+// rising from its last. The mix stays below full scale on both channels.
 TEST(Effects, BusyFightNeverClips)
 {
     struct Start {
@@ -208,8 +204,8 @@ TEST(Effects, BusyFightNeverClips)
                            {sfxJewel, 0.6, 2.7, effectPanLeft},
                            {sfxLevelUp, 0.3, 2.7, musicPanCentre},
                            {sfxHeal, 1.2, 2.7, musicPanCentre}};
-    const double voiceGain = 2.0 / (1 << voiceVolumeHalvings);
-    const double ducked = double(musicVolumeFull >> musicDuckHalvings) / musicVolumeFull;
+    const double musicLeft = mixerGain(musicVolumeFull, musicPanCentre, 0),
+                 musicRight = mixerGain(musicVolumeFull, musicPanCentre, 1);
     for (const char *track : {"BGM_00012.wav", "BGM_00006.wav", "BGM_00001.wav", "BGM_victory.wav"}) {
         const Sound music = readSound(track);
         ASSERT_EQ(music.channels, 2);
@@ -218,12 +214,13 @@ TEST(Effects, BusyFightNeverClips)
         std::vector<bool> sounding(frames, false); // an effect plays in this frame
         for (const Start &f : fight) {
             const Sound e = readSound(soundEffects[f.effect].file);
-            const double gain = voiceGain * soundEffects[f.effect].volume / 255.0;
+            const double gainLeft = mixerGain(soundEffects[f.effect].volume, f.pan, 0),
+                         gainRight = mixerGain(soundEffects[f.effect].volume, f.pan, 1);
             for (double t = f.first; t * music.rate < double(frames); t += f.every) {
                 const size_t at = size_t(t * music.rate);
                 for (size_t i = 0; i < e.samples.size() && at + i < frames; ++i) {
-                    left[at + i] += e.samples[i] * gain * (255 - f.pan) / 255.0;
-                    right[at + i] += e.samples[i] * gain * f.pan / 255.0;
+                    left[at + i] += e.samples[i] * gainLeft;
+                    right[at + i] += e.samples[i] * gainRight;
                     sounding[at + i] = true;
                 }
             }
@@ -233,8 +230,8 @@ TEST(Effects, BusyFightNeverClips)
         double level = 1;
         for (size_t i = 0; i < frames; ++i) {
             level = sounding[i] ? std::max(ducked, level - fall) : std::min(1.0, level + rise);
-            left[i] += music.samples[2 * i] * level * voiceGain * (255 - musicPanCentre) / 255.0;
-            right[i] += music.samples[2 * i + 1] * level * voiceGain * musicPanCentre / 255.0;
+            left[i] += music.samples[2 * i] * level * musicLeft;
+            right[i] += music.samples[2 * i + 1] * level * musicRight;
         }
         double worst = 0;
         for (size_t i = 0; i < frames; ++i)

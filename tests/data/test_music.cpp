@@ -207,9 +207,8 @@ TEST(Music, LoudnessPlacedAroundTheTitle)
 }
 
 // What a player hears at the game's output, undisturbed by effects: the
-// track at each volume the game plays it, through the mixer at the voices'
-// level (centre pan: 127 / 255 of the doubled voice on the left, 128 / 255 on
-// the right). Every one sits at -22 LUFS or louder, and at -22 dBFS RMS or
+// track at each volume the game plays it, centred, through the mixer
+// (mixerGain). Every one sits at -22 LUFS or louder, and at -22 dBFS RMS or
 // louder (the mean power of both channels), and within 3 LU of the title.
 TEST(Music, LoudEnoughAtTheOutput)
 {
@@ -220,16 +219,16 @@ TEST(Music, LoudEnoughAtTheOutput)
     const Playing playing[] = {{0, musicVolumeFull}, {1, musicVolumeFull}, {1, musicVolumeHalf},
                                {2, musicVolumeFull}, {2, musicVolumeHalf}, {3, musicVolumeFull},
                                {3, musicVolumeHalf}, {4, musicVolumeFull}};
-    const double voiceGain = 2.0 / (1 << voiceVolumeHalvings);
     double title = 0;
     for (const Playing &p : playing) {
         const Sound s = readSound(tracks[p.track].file);
         ASSERT_EQ(s.channels, 2) << tracks[p.track].file;
         std::vector<float> out(s.samples.size());
         double power = 0;
+        const double gain[2] = {mixerGain(p.volume, musicPanCentre, 0),
+                                mixerGain(p.volume, musicPanCentre, 1)};
         for (size_t i = 0; i < out.size(); ++i) {
-            const int pan = i % 2 ? musicPanCentre : 255 - musicPanCentre;
-            out[i] = float(s.samples[i] / 32768.0 * p.volume / 255.0 * voiceGain * pan / 255.0);
+            out[i] = float(s.samples[i] / 32768.0 * gain[i % 2]);
             power += double(out[i]) * out[i];
         }
         const double lufs = integratedLoudness(out, s.rate),
