@@ -6,6 +6,7 @@
 
 #include "actors/roster.h"
 #include "assets/data_check.h"
+#include "core/screen.h"
 #include "core/sound_effects.h"
 #include "sprites/sheet.h"
 #include "world/coords.h"
@@ -49,6 +50,32 @@ void drawPips(BITMAP *dest, BITMAP *pip, int32_t count, int y)
     }
 }
 
+// The HUD as last drawn, in screen coordinates, and the figures it shows: it is
+// drawn again only when one of them changes, and otherwise copied whole (a
+// fight changes it a few times a second, not sixty).
+BITMAP *hudPicture; // screen-wide, down to the panel's bottom; made at its first use
+struct HudFigures {
+    int32_t life, magic, jewelCount, level, experience, nextLevelExp;
+    const BITMAP *pictures[4]; // frame, pips, jewel: fixed once set up, but tests swap them
+    bool operator==(const HudFigures &o) const
+    {
+        return life == o.life && magic == o.magic && jewelCount == o.jewelCount && level == o.level &&
+               experience == o.experience && nextLevelExp == o.nextLevelExp && pictures[0] == o.pictures[0] &&
+               pictures[1] == o.pictures[1] && pictures[2] == o.pictures[2] && pictures[3] == o.pictures[3];
+    }
+};
+HudFigures hudShows;
+bool hudDrawn = false;
+
+void drawHudParts(BITMAP *dest)
+{
+    drawHudPanel(dest);
+    drawLifeBar(dest);
+    drawMagicBar(dest);
+    drawJewelIcons(dest);
+    drawLevelAndExperience(dest);
+}
+
 } // namespace
 
 void resetHeroStats()
@@ -66,6 +93,37 @@ void setUpHud()
     sheet = loadCheckedPicture("magic_bar.bmp");
     magicPip = cutCell(sheet, 6, 10, 130, 2, 1, 0);
     destroy_bitmap(sheet);
+}
+
+void drawHud(BITMAP *dest)
+{
+    if (!hudPicture)
+        hudPicture = create_bitmap(screenWidth, panelBottom + 1);
+    if (!hudPicture || bitmap_color_depth(hudPicture) != bitmap_color_depth(dest) ||
+        hudPicture->w != dest->w) {
+        drawHudParts(dest); // no picture to keep it in: drawn in full
+        return;
+    }
+    const HeroStats &s = heroStats;
+    const HudFigures now{s.life,
+                         s.magic,
+                         s.jewelCount,
+                         s.level,
+                         s.experience,
+                         s.nextLevelExp,
+                         {barFrame, lifePip, magicPip, jewelPicture}};
+    if (!hudDrawn || !(now == hudShows)) {
+        clear_to_color(hudPicture, bitmap_mask_color(hudPicture));
+        drawHudParts(hudPicture);
+        hudShows = now;
+        hudDrawn = true;
+    }
+    blit(hudPicture, dest, panelLeft, panelTop, panelLeft, panelTop, panelRight - panelLeft + 1,
+         panelBottom - panelTop + 1);
+    // What runs out of the panel to the right (pips of a life past 27 points, a
+    // long figure) stands over the world there.
+    masked_blit(hudPicture, dest, panelRight + 1, panelTop, panelRight + 1, panelTop,
+                screenWidth - panelRight - 1, panelBottom - panelTop + 1);
 }
 
 void drawLifeBar(BITMAP *dest)

@@ -38,6 +38,9 @@ void drawLifeBar(BITMAP *dest);
 void drawMagicBar(BITMAP *dest);
 void drawJewelIcons(BITMAP *dest);
 void drawLevelAndExperience(BITMAP *dest);
+// All of the above, the same pixels, from a picture of the HUD that is drawn
+// again only when a figure it shows has changed.
+void drawHud(BITMAP *dest);
 
 // Right Shift: 2 magic for a quarter of maxLife, never past maxLife.
 void heal();

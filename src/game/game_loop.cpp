@@ -210,11 +210,7 @@ void runTick(ShellState &state, SaveFiles &saves, BITMAP *dest)
     if (state.backdropName && std::strcmp(state.backdropName, "worldMap.bmp") == 0)
         drawOverlay(frame, state.cameraX, state.cameraY); // over the figures standing behind
     drawFeedback(state.cameraX, state.cameraY, frame);
-    drawHudPanel(frame);
-    drawLifeBar(frame);
-    drawMagicBar(frame);
-    drawJewelIcons(frame);
-    drawLevelAndExperience(frame);
+    drawHud(frame);
     const CoveredRows covered = drawSaveNotice(state, frame);
     blit(frame, dest, 0, 0, 0, 0, screenWidth, screenHeight);
     if (covered.count > 0)

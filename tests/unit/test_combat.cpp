@@ -223,6 +223,46 @@ TEST_F(HudTest, JewelIconsAreScaledTo20AndSpaced25)
     EXPECT_EQ(getpixel(view, 615, 45), jewelFill);
 }
 
+// The HUD kept as a picture between frames shows exactly what drawing its
+// parts shows, through a run of figures where some change and some do not.
+TEST_F(HudTest, TheKeptHudShowsWhatItsPartsDraw)
+{
+    BITMAP *expected = pool.solid(640, 480, background);
+    const struct {
+        int32_t life, magic, jewels, level, experience, next;
+    } runs[] = {
+        {25, 20, 0, 1, 0, 10}, {25, 20, 0, 1, 0, 10},         {18, 20, 0, 1, 0, 10},
+        {18, 18, 1, 1, 4, 10}, {40, 33, 3, 4, 77, 160},       {40, 33, 3, 4, 77, 160},
+        {0, 0, 0, 1, 0, 0},    {INT32_MAX, -3, 9, -1, -7, 5}, {25, 20, 2, 2, 12, 30},
+    };
+    for (const auto &r : runs) {
+        SCOPED_TRACE(::testing::Message()
+                     << "life " << r.life << ", magic " << r.magic << ", jewels " << r.jewels);
+        heroStats.life = r.life;
+        heroStats.magic = r.magic;
+        heroStats.jewelCount = r.jewels;
+        heroStats.level = r.level;
+        heroStats.experience = r.experience;
+        heroStats.nextLevelExp = r.next;
+        clear_to_color(expected, background);
+        drawHudPanel(expected);
+        drawLifeBar(expected);
+        drawMagicBar(expected);
+        drawJewelIcons(expected);
+        drawLevelAndExperience(expected);
+        clear_to_color(view, background);
+        drawHud(view);
+        int differing = 0, firstX = -1, firstY = -1;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 640; ++x)
+                if (getpixel(view, x, y) != getpixel(expected, x, y) && differing++ == 0) {
+                    firstX = x;
+                    firstY = y;
+                }
+        EXPECT_EQ(differing, 0) << "first at (" << firstX << ", " << firstY << ")";
+    }
+}
+
 TEST_F(HudTest, SetUpCutsTheBarPictures)
 {
     Swap<BITMAP *> noFrame(barFrame, nullptr), noLife(lifePip, nullptr), noMagic(magicPip, nullptr);
