@@ -47,8 +47,10 @@ Picture readPicture(const std::string &name)
 {
     Picture p;
     const std::vector<unsigned char> b = readBytes(dataFolder() + "/" + name);
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || le16(&b[28]) != 24 || le32(&b[30]) != 0) {
-        ADD_FAILURE() << name << " is not a 24-bit uncompressed BMP";
+    const unsigned bytesPerPixel = b.size() < 54 ? 0 : le16(&b[28]) / 8;
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || (bytesPerPixel != 3 && bytesPerPixel != 4) ||
+        le32(&b[30]) != 0) {
+        ADD_FAILURE() << name << " is not a 24- or 32-bit uncompressed BMP";
         return p;
     }
     const uint32_t offset = le32(&b[10]);
@@ -57,7 +59,7 @@ Picture readPicture(const std::string &name)
         ADD_FAILURE() << name << " is not stored bottom-up";
         return p;
     }
-    const size_t row = (size_t(w) * 3 + 3) & ~size_t(3);
+    const size_t row = (size_t(w) * bytesPerPixel + 3) & ~size_t(3);
     if (b.size() < offset + row * h) {
         ADD_FAILURE() << name << " is cut short";
         return p;
@@ -66,8 +68,8 @@ Picture readPicture(const std::string &name)
     p.px.resize(size_t(w) * h);
     for (int y = 0; y < h; ++y) {
         const unsigned char *r = &b[offset + row * size_t(h - 1 - y)];
-        for (int x = 0; x < w; ++x)
-            p.px[size_t(y) * w + x] = uint32_t(r[3 * x + 2]) << 16 | uint32_t(r[3 * x + 1]) << 8 | r[3 * x];
+        for (int x = 0; x < w; ++x, r += bytesPerPixel)
+            p.px[size_t(y) * w + x] = uint32_t(r[2]) << 16 | uint32_t(r[1]) << 8 | r[0];
     }
     return p;
 }

@@ -85,7 +85,7 @@ std::string rate768kHz(const std::string &good)
 const Change changes[] = {
     {"worldMap.bmp", "a valid 640 x 480 BMP", picture640x480, "is 640 x 480 pixels but must be 3200 x 3200"},
     {"worldMap.bmp", "a valid 90 x 100 BMP", picture90x100, "is 90 x 100 pixels but must be 3200 x 3200"},
-    {"worldMap.bmp", "cut in half", firstHalf, "is cut short: its 3200 x 3200 pixels need 30720054 bytes"},
+    {"worldMap.bmp", "cut in half", firstHalf, "is cut short: its 3200 x 3200 pixels need 40960054 bytes"},
     {"bitmap1.bmp", "cut short by a row", allButTheLastRow, "is cut short: its 640 x 480 pixels need"},
     {"Main Menu.bmp", "relabelled 16-bit", relabelled16Bit, "is a 16-bit BMP"},
     {"Avatar.bmp", "a 1 x 1 picture", picture1x1, "is 1 x 1 pixels but must be at least 768 x 768"},

@@ -153,7 +153,7 @@ TEST(DataFaults, TheMeasuredBadFilesAreRefused)
     };
     const auto picture = [&](const char *name) {
         Picture p;
-        EXPECT_TRUE(decodeBmp24(good(name), p)) << name;
+        EXPECT_TRUE(decodeBmp(good(name), p)) << name;
         return p;
     };
     BmpLayout v5, topDown, rle8, rle4;

@@ -519,7 +519,7 @@ TEST(DataProperty, WhatTheCheckAdmitsLoadsAndPlays)
             ASSERT_TRUE(decodeWav16(good, sound, where)) << rule.name << " is not 16-bit PCM";
             versions = musicVersions(good, sound, where, uint32_t(1000 + i));
         } else {
-            ASSERT_TRUE(decodeBmp24(good, picture)) << rule.name << " is not in the generator's layout";
+            ASSERT_TRUE(decodeBmp(good, picture)) << rule.name << " is not in the generator's layout";
             versions = pictureVersions(good, picture, uint32_t(1000 + i));
         }
         ASSERT_EQ(unlink(path.c_str()), 0); // a file of our own from here: never write through the link

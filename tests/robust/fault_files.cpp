@@ -103,13 +103,14 @@ std::string wavFile(uint16_t format, uint16_t channels, uint16_t bits, uint32_t 
     return riffWave({formatChunk(format, channels, rate, bits), data});
 }
 
-bool decodeBmp24(const std::string &bytes, Picture &picture)
+bool decodeBmp(const std::string &bytes, Picture &picture)
 {
     if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0 || get32(bytes, 14) != 40 ||
-        get16(bytes, 28) != 24 || get32(bytes, 30) != 0)
+        (get16(bytes, 28) != 24 && get16(bytes, 28) != 32) || get32(bytes, 30) != 0)
         return false;
+    const size_t bytesPerPixel = get16(bytes, 28) / 8;
     const int32_t w = int32_t(get32(bytes, 18)), h = int32_t(get32(bytes, 22));
-    const size_t offset = get32(bytes, 10), row = (size_t(w) * 3 + 3) / 4 * 4;
+    const size_t offset = get32(bytes, 10), row = (size_t(w) * bytesPerPixel + 3) / 4 * 4;
     if (w <= 0 || h <= 0 || offset + row * size_t(h) > bytes.size())
         return false;
     picture.w = w;
@@ -118,7 +119,7 @@ bool decodeBmp24(const std::string &bytes, Picture &picture)
     for (int y = 0; y < h; ++y) {
         const unsigned char *p =
             reinterpret_cast<const unsigned char *>(bytes.data()) + offset + (h - 1 - y) * row;
-        for (int x = 0; x < w; ++x, p += 3)
+        for (int x = 0; x < w; ++x, p += bytesPerPixel)
             picture.rgb[size_t(y) * size_t(w) + size_t(x)] =
                 uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
     }

@@ -20,9 +20,9 @@ struct Picture {
     std::vector<uint32_t> rgb;
 };
 
-// Reads an uncompressed 24-bit bottom-up BMP with the 40-byte header (the
-// layout of the game's generated pictures); false for anything else.
-bool decodeBmp24(const std::string &bytes, Picture &picture);
+// Reads an uncompressed 24- or 32-bit bottom-up BMP with the 40-byte header
+// (the layouts of the game's generated pictures); false for anything else.
+bool decodeBmp(const std::string &bytes, Picture &picture);
 
 // How a picture is written. Pictures of 8 bits or fewer index a palette:
 // 3-3-2 levels at 8 bits (magenta is entry 227), greys below; when

@@ -300,33 +300,37 @@ def scenario_data_fault(action, file_name, game, data_dir, tmp):
 # ---------------------------------------------------------------- the measured bad files
 
 def bmp_parts(path):
-    """(width, height, pixel bytes) of a 24-bit bottom-up BMP with the 40-byte header."""
+    """(width, height, bits per pixel, pixel bytes) of a 24- or 32-bit bottom-up
+    BMP with the 40-byte header."""
     with open(path, "rb") as f:
         data = f.read()
     offset, = struct.unpack_from("<I", data, 10)
     w, h = struct.unpack_from("<ii", data, 18)
-    return w, h, data[offset:]
+    bits, = struct.unpack_from("<H", data, 28)
+    check(bits in (24, 32), "%s is not a 24- or 32-bit BMP" % path)
+    return w, h, bits, data[offset:]
 
 
 def bmp_v5_header(path):
     """The same picture behind a 124-byte (V5) header, as ImageMagick writes by default."""
-    w, h, pixels = bmp_parts(path)
-    info = struct.pack("<IiiHHIIiiII", 124, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0) + bytes(124 - 40)
+    w, h, bits, pixels = bmp_parts(path)
+    info = struct.pack("<IiiHHIIiiII", 124, w, h, 1, bits, 0, len(pixels), 2835, 2835, 0, 0) + bytes(124 - 40)
     return b"BM" + struct.pack("<IHHI", 14 + 124 + len(pixels), 0, 0, 14 + 124) + info + pixels
 
 
 def bmp_top_down(path):
-    w, h, pixels = bmp_parts(path)
-    row = (w * 3 + 3) // 4 * 4
+    w, h, bits, pixels = bmp_parts(path)
+    row = (w * bits // 8 + 3) // 4 * 4
     rows = [pixels[y * row:(y + 1) * row] for y in range(h)]
     return (b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) +
-            struct.pack("<IiiHHIIiiII", 40, w, -h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0) + b"".join(rows[::-1]))
+            struct.pack("<IiiHHIIiiII", 40, w, -h, 1, bits, 0, len(pixels), 2835, 2835, 0, 0) + b"".join(rows[::-1]))
 
 
 def bmp_rle_short(path, bits):
     """The picture run-length coded at 8 bits (3-3-2 colours) or 4 bits (greys),
     then cut to a third of its body."""
-    w, h, pixels = bmp_parts(path)
+    w, h, bits_in, pixels = bmp_parts(path)
+    check(bits_in == 24, "%s is not a 24-bit BMP" % path)
     row = (w * 3 + 3) // 4 * 4
     body = bytearray()
     for y in range(h):
@@ -546,7 +550,7 @@ CHANGES = [
      '"worldMap.bmp" is 90 x 100 pixels but must be 3200 x 3200'),
     ("worldMap.bmp", "cut in half", "title", 4, half, '"worldMap.bmp" is cut short'),
     ("worldMap.bmp", "cut in half while it loads", "cut", 4, None,
-     '"worldMap.bmp" changed while it was being loaded (30720054 bytes, then 15360027)'),
+     '"worldMap.bmp" changed while it was being loaded (40960054 bytes, then 20480027)'),
     ("bitmap1.bmp", "cut short by a row", "title", 1, lambda g: g[:-640 * 3], '"bitmap1.bmp" is cut short'),
     ("Main Menu.bmp", "relabelled 16-bit", "check", 0, relabel_16_bit, '"Main Menu.bmp" is a 16-bit BMP'),
     ("Avatar.bmp", "a 1 x 1 picture", "title", 4, lambda g: bmp(1, 1),

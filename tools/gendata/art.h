@@ -94,8 +94,9 @@ float polygonCoverage(const std::vector<float> &xy, int x, int y);
 void polygonBounds(const std::vector<float> &xy, int &x0, int &y0, int &x1, int &y1);
 void verticalGradient(Image &im, int y0, int y1, Col top, Col bottom);
 
-// Files: 24-bit bottom-up BMP and 16-bit PCM WAV.
-bool writeBmp(const std::string &path, const Image &im);
+// Files: bottom-up BMP (24 bits, or 32 with the fourth byte unused) and
+// 16-bit PCM WAV.
+bool writeBmp(const std::string &path, const Image &im, int bitsPerPixel = 24);
 // 16-bit PCM; `samples` interleaved when channels is 2.
 bool writeWav(const std::string &path, const std::vector<int16_t> &samples, int rate, int channels);
 

@@ -33,9 +33,10 @@ bool writeAll(const std::string &path, const std::vector<unsigned char> &b)
 
 } // namespace
 
-bool writeBmp(const std::string &path, const Image &im)
+bool writeBmp(const std::string &path, const Image &im, int bitsPerPixel)
 {
-    const uint32_t row = (uint32_t(im.w) * 3 + 3) & ~3u;
+    const uint32_t bytesPerPixel = bitsPerPixel == 32 ? 4 : 3;
+    const uint32_t row = (uint32_t(im.w) * bytesPerPixel + 3) & ~3u;
     std::vector<unsigned char> b;
     b.reserve(54 + size_t(row) * im.h);
     b.push_back('B');
@@ -47,7 +48,7 @@ bool writeBmp(const std::string &path, const Image &im)
     put32(b, im.w);
     put32(b, im.h); // positive: rows stored bottom-up
     put16(b, 1);
-    put16(b, 24);
+    put16(b, bytesPerPixel * 8);
     put32(b, 0);
     put32(b, row * im.h);
     put32(b, 2835);
@@ -60,8 +61,10 @@ bool writeBmp(const std::string &path, const Image &im)
             b.push_back(c & 255);
             b.push_back(c >> 8 & 255);
             b.push_back(c >> 16 & 255);
+            if (bytesPerPixel == 4)
+                b.push_back(0); // unused
         }
-        for (uint32_t p = uint32_t(im.w) * 3; p < row; ++p)
+        for (uint32_t p = uint32_t(im.w) * bytesPerPixel; p < row; ++p)
             b.push_back(0);
     }
     return writeAll(path, b);

@@ -26,10 +26,16 @@ int main(int argc, char **argv)
     // The music renders on its own thread while the pictures paint.
     std::thread music([&] { musicOk = picturesOnly || writeMusic(dir); });
     bool ok = true;
-    auto bmp = [&](const std::string &name, const Image &im) { ok = writeBmp(dir + "/" + name, im) && ok; };
+    auto bmp = [&](const std::string &name, const Image &im, int bits = 24) {
+        ok = writeBmp(dir + "/" + name, im, bits) && ok;
+    };
+    // The three 3200 x 3200 pictures are stored at 32 bits, the depth the game
+    // draws at on today's desktops: the library then loads them as they are,
+    // where a 24-bit file is read whole at 24 bits and copied to 32 (30 MiB
+    // more at the moment of the load, the game's peak memory).
     {
         const WorldPictures world = paintWorld();
-        bmp("worldMap.bmp", world.world);
+        bmp("worldMap.bmp", world.world, 32);
         bmp("worldOverlay.bmp", overlayAtlas(world.overlay));
     }
     bmp("Avatar.bmp", paintHeroWalk());
@@ -49,8 +55,8 @@ int main(int argc, char **argv)
     bmp("Main Menu.bmp", paintMenuPage());
     for (int i = 1; i <= 3; ++i)
         bmp("bitmap" + std::to_string(i) + ".bmp", paintStoryPage(i));
-    bmp("gameover.bmp", paintEndPicture(false));
-    bmp("Victory.bmp", paintEndPicture(true));
+    bmp("gameover.bmp", paintEndPicture(false), 32);
+    bmp("Victory.bmp", paintEndPicture(true), 32);
     if (!picturesOnly)
         ok = writeSoundEffects(dir) && ok;
     music.join();
