@@ -16,7 +16,7 @@ const SoundEffectInfo soundEffects[soundEffectCount] = {
     {"sfx_swing.wav", "swing", 68}, {"sfx_hit.wav", "hit", 75},           {"sfx_boss.wav", "boss", 57},
     {"sfx_hurt.wav", "hurt", 71},   {"sfx_jewel.wav", "jewel", 95},       {"sfx_levelup.wav", "levelup", 85},
     {"sfx_heal.wav", "heal", 78},   {"sfx_gameover.wav", "gameover", 61}, {"sfx_victory.wav", "victory", 85},
-    {"sfx_page.wav", "page", 105},  {"sfx_saved.wav", "saved", 85},
+    {"sfx_page.wav", "page", 100},  {"sfx_saved.wav", "saved", 85},
 };
 
 int32_t effectStarts[soundEffectCount];

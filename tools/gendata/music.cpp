@@ -4,8 +4,10 @@
 //
 // The title and the victory theme play at full volume; a zone's track plays
 // at full volume when play begins or resumes in it and at half volume after
-// every zone change. So the zone tracks are rendered 3 LU louder than the
-// title: at full volume they sit 3 dB above it and at half volume 3 dB below.
+// every zone change. So the zone tracks are rendered 3 dB louder than the
+// title, RMS against RMS: at full volume they sit 3 dB above it and at half
+// volume 3 dB below. (Levelled by loudness instead, a zone's RMS strays up to
+// 0.4 dB from the title's, its instruments weighted otherwise.)
 //
 // Each score is rendered as three passes back to back; the loop kept is the
 // second pass, so the reverb and the release tails of its end sound again at
@@ -30,7 +32,7 @@ constexpr int framesPerMs = rate / 1000;
 constexpr int crossfadeMs = 50;       // the seam's fade
 constexpr double ceilingDb = -1.5;    // the loudest sample of any track, dBFS
 constexpr double targetLufs = -15.5;  // the title's level
-constexpr double zoneLiftLu = 3;      // a zone track over the title (see above)
+constexpr double zoneLiftDb = 3;      // a zone track's RMS over the title's (see above)
 constexpr double compressAboveDb = 0; // the compressor's threshold over a track's own RMS level
 
 // General MIDI programs and percussion keys the scores use.
@@ -790,22 +792,38 @@ double rmsDb(const std::vector<float> &stereo)
     return 10 * std::log10(sum / double(stereo.size()) + 1e-12);
 }
 
-// A slow leveller: where the level over 3 s strays from the loop's own RMS
-// level, the gain moves two thirds of the stray back (3:1 both ways, at most
-// 6 dB), over about a second. A quiet opening comes up and a loud climax down, so
-// whatever stretch of a track plays sits near its loudness; the phrasing
-// within a few seconds is left alone.
+// A slow leveller: where the level over 2 s strays from the loop's own RMS
+// level, the gain moves nine tenths of the stray back (at most 8 dB), over
+// about half a second. A quiet opening comes up and a loud climax down, so
+// whatever stretch of a track plays, and its first seconds after a zone
+// change above all, sits near its loudness; the phrasing within a second or
+// two is left alone.
 void level(std::vector<float> &stereo)
 {
-    const size_t n = stereo.size() / 2, window = size_t(3000 * framesPerMs);
+    const size_t n = stereo.size() / 2, window = size_t(2000 * framesPerMs);
     if (n <= window)
         return;
     const double mean = rmsDb(stereo);
     std::vector<float> want = windowLevels(stereo, window);
     for (float &w : want)
-        w = float(std::clamp((mean - w) * 2 / 3, -6.0, 6.0));
-    const double smooth = 1 - std::exp(-1.0 / (1.0 * rate));
-    followGain(stereo, want, smooth, smooth);
+        w = float(std::clamp((mean - w) * 0.9, -8.0, 8.0));
+    // Smoothed forwards and then backwards round the loop, so the gain lags
+    // the music nowhere: an opening gets its own lift from its first frame.
+    const double smooth = 1 - std::exp(-1.0 / (0.5 * rate));
+    for (int direction : {1, -1}) {
+        double g = 0;
+        for (size_t pass = 0; pass < 2; ++pass)
+            for (size_t k = 0; k < n; ++k) {
+                float &w = want[direction > 0 ? k : n - 1 - k];
+                g += (w - g) * smooth;
+                if (pass == 1)
+                    w = float(g);
+            }
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const float k = float(std::pow(10, want[i] / 20));
+        stereo[2 * i] *= k, stereo[2 * i + 1] *= k;
+    }
 }
 
 // A gentle compressor for a loop: where the level over 30 ms rises above
@@ -860,7 +878,6 @@ bool writeMusic(const std::string &dir)
                                 "BGM_victory.wav"};
     const Score scores[count] = {arrangeTitle(), arrangeHome(), arrangeSouthWest(), arrangeEast(),
                                  arrangeVictory()};
-    const double lift[count] = {0, zoneLiftLu, zoneLiftLu, zoneLiftLu, 0}; // LU over the title
     // The renders run at once: each synthesizer is one thread.
     std::vector<float> loops[count];
     std::thread renders[count];
@@ -868,11 +885,14 @@ bool writeMusic(const std::string &dir)
         renders[i] = std::thread([&, i] { loops[i] = renderLoop(scores[i], dir, i); });
     for (std::thread &t : renders)
         t.join();
-    // Each track brought to its level (the title's target plus its lift),
+    // Each track brought to its level (the title and the victory theme to the
+    // target loudness, a zone track to the title's RMS level and its lift),
     // its loudest hits limited below the ceiling, and its gain corrected for
-    // what the limiting took, until it sits within 0.01 LU of the level.
+    // what the limiting took, until it sits within 0.01 dB of the level.
     const double ceiling = std::pow(10, ceilingDb / 20);
+    double titleRmsDb = 0;
     for (int i = 0; i < count; ++i) {
+        const bool zone = i >= 1 && i <= 3;
         if (loops[i].empty())
             return false;
         level(loops[i]);
@@ -880,12 +900,12 @@ bool writeMusic(const std::string &dir)
         const std::vector<float> raw = loops[i];
         double gainDb = 0;
         for (int round = 0; round < 6; ++round) {
-            const double loud = integratedLoudness(loops[i], rate);
+            const double loud = zone ? rmsDb(loops[i]) : integratedLoudness(loops[i], rate);
             if (!std::isfinite(loud)) {
                 std::fprintf(stderr, "gendata: the loudness of %s cannot be measured\n", names[i]);
                 return false;
             }
-            const double off = targetLufs + lift[i] - loud;
+            const double off = (zone ? titleRmsDb + zoneLiftDb : targetLufs) - loud;
             if (round > 0 && std::fabs(off) < 0.01)
                 break;
             gainDb += off;
@@ -894,6 +914,8 @@ bool writeMusic(const std::string &dir)
                 loops[i][k] = raw[k] * g;
             limitPeaks(loops[i], ceiling);
         }
+        if (i == 0)
+            titleRmsDb = rmsDb(loops[i]);
     }
     bool ok = true;
     for (int i = 0; i < count; ++i) {
