@@ -395,7 +395,7 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     }
     // An upright barrel of a body in a fur jerkin, a loincloth under it.
     f.group = 2;
-    f.blob(v3(0, 0, 26 + bob), v3(13.0f, 14.5f, 9.5f), fur, 0.15f);
+    f.blob(v3(0, 0, 26 + bob), v3(16.0f, 15.0f, 9.5f), fur, 0.15f);
     f.blob(v3(7.0f, 0, 25 + bob), v3(6.5f, 8.0f, 6.5f), skin * 1.05f, 0.2f); // bare belly
     f.blob(v3(0.5f, 0, 16.5f + bob), v3(12.0f, 11.5f, 3.6f), cloth, 0.15f);  // loincloth
     f.blob(v3(0.5f, 0, 19.0f + bob), v3(12.5f, 12.5f, 1.6f), leather, 0.3f); // belt
@@ -423,7 +423,7 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
         const V3 elbow = v3(-1 + swing * 0.5f, 18.5f * side, 26 + bob);
         V3 hand = v3(5 + swing, 19.f * side, 17 + bob);
         if (side > 0)
-            hand = v3(7 + clubLift * 2, 18.f, 17 + clubLift * 2 + bob);
+            hand = v3(6 + clubLift * 2, 17.f, 17 + clubLift * 2 + bob);
         f.blob(shoulder, v3(7.5f, 7.0f, 5.5f), skin, 0.35f);
         f.limb(shoulder, elbow, 5.2f, skin, 0.3f);
         f.limb(elbow, hand, 4.8f, skin, 0.3f);
@@ -432,19 +432,21 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
             rightHand = hand;
     }
     // A great spiked club held out to the right and up, past the arm: it
-    // sticks out of the silhouette without rising over the head.
+    // sticks out of the silhouette without rising over the head. Short and
+    // heavy-headed, so that facing down-left, where it points at the cell's
+    // left side, it still ends inside the cell.
     f.group = 5;
-    const V3 clubDir = normalised(v3(0.75f, 0.45f, 0.15f + clubLift * 0.3f));
+    const V3 clubDir = normalised(v3(0.85f, 0.4f, 0.15f + clubLift * 0.3f));
     V3 side = normalised(cross(clubDir, v3(0, 0, 1)));
     const V3 flat = normalised(cross(side, clubDir));
-    const V3 head = rightHand + clubDir * 9.f;
+    const V3 head = rightHand + clubDir * 6.5f;
     f.limb(rightHand - clubDir * 3.f, head, 2.8f, wood, 0.2f);
-    f.oriented(head, clubDir * 6.0f, side * 4.8f, flat * 4.8f, wood * 0.88f, 0.3f);
+    f.oriented(head, clubDir * 6.0f, side * 5.4f, flat * 5.4f, wood * 0.88f, 0.3f);
     for (int n = 0; n < 6; ++n) { // a ring of bone spikes
         const float a = n * 2 * pi / 6;
         const V3 out = side * std::cos(a) + flat * std::sin(a);
         const V3 at = head + clubDir * ((n % 2) ? 2.0f : -1.5f);
-        f.limb(at + out * 4.0f, at + out * 6.8f, 1.3f, bone, 0.6f);
+        f.limb(at + out * 4.4f, at + out * 7.2f, 1.3f, bone, 0.6f);
     }
     // Pressed down a little: the cell's height is all spent (a taller ogre
     // stands lower and its feet leave the ground its steps test), its width
