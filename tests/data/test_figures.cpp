@@ -1,6 +1,7 @@
 // test_figures.cpp - the figures in proportion to the hero: villagers at his
 // height standing on their picture's bottom edge, ogres at least 1.4 times
-// his largest frame, the dark lord at least twice it, lizards low.
+// his largest frame, the dark lord at least twice it, lizards low; and every
+// figure, walking or swinging, whole inside its cells.
 
 #include <algorithm>
 #include <cmath>
@@ -164,4 +165,43 @@ TEST(Figures, TheOgreStandsApartFromTheGroundAndTheHero)
                 100.0 * groundLike / opaque, 100.0 * heroBlue / opaque);
     EXPECT_LT(groundLike, opaque / 5);
     EXPECT_LT(heroBlue, opaque / 20);
+}
+
+// A figure is drawn whole, walking or swinging: no opaque pixel of any cell
+// (outline and the blade's bright arc included) lies on the cell's outer
+// border, where the picture would cut it off along a straight line. The
+// sheets keep their feet near the cell's top-left, so even the bottom row
+// stays clear. Every cut cell is named with its sides.
+TEST(Figures, FiguresStayInsideTheirCells)
+{
+    struct Case {
+        const char *sheet;
+        int cellW, cellH, columns;
+    };
+    const Case cases[] = {
+        {"Avatar.bmp", 96, 96, 8},  {"Lizard.bmp", 90, 100, 8},         {"ogre.bmp", 96, 96, 8},
+        {"Bad guy.bmp", 96, 96, 8}, {"avatar attacks.bmp", 96, 96, 13}, {"Bad guy attack.bmp", 96, 96, 13}};
+    for (const Case &c : cases) {
+        const Picture p = readPicture(c.sheet);
+        ASSERT_EQ(p.w, c.columns * c.cellW) << c.sheet;
+        ASSERT_EQ(p.h, 8 * c.cellH) << c.sheet;
+        for (int row = 0; row < 8; ++row)
+            for (int frame = 0; frame < c.columns; ++frame) {
+                const int x0 = frame * c.cellW, y0 = row * c.cellH;
+                auto count = [&](int x, int y, int dx, int dy, int n) {
+                    int opaque = 0;
+                    for (int k = 0; k < n; ++k)
+                        opaque += p.at(x + k * dx, y + k * dy) != maskColour;
+                    return opaque;
+                };
+                const int left = count(x0, y0, 0, 1, c.cellH);
+                const int right = count(x0 + c.cellW - 1, y0, 0, 1, c.cellH);
+                const int top = count(x0, y0, 1, 0, c.cellW);
+                const int bottom = count(x0, y0 + c.cellH - 1, 1, 0, c.cellW);
+                EXPECT_EQ(left + right + top + bottom, 0)
+                    << c.sheet << " row " << row << " frame " << frame << " is cut: " << left
+                    << " opaque pixels on the left side, " << right << " right, " << top << " top, " << bottom
+                    << " bottom";
+            }
+    }
 }

@@ -283,10 +283,17 @@ View stanceView(const Stance &st, int row)
     return View{rowFacing(row), st.scale, st.groundX[row], st.groundY[row]};
 }
 
-using AttackFn = std::function<void(SpriteCanvas &, const View &, int row, int frame)>;
+// `tilt` turns the blade up (positive) or down from the swing's own pitch, in
+// degrees.
+using AttackFn = std::function<void(SpriteCanvas &, const View &, int row, int frame, float tilt)>;
 
 // Thirteen attack frames a facing, drawn over the walking stance; a facing is
 // lowered only as far as its raised blade needs to stay inside the cell.
+// The figure stands near the cell's left side, where a blade held out to
+// that side would run off it: such a frame tilts its blade - up in the
+// wind-up, down toward the ground in the sweep and the recovery, the other
+// way if that one leaves the cell - just far enough for every pixel to stay
+// two columns clear of the cell's sides and bottom.
 Image attackSheet(const Stance &st, const AttackFn &draw)
 {
     Stance fit = st;
@@ -296,7 +303,7 @@ Image attackSheet(const Stance &st, const AttackFn &draw)
             SpriteCanvas cv(96, 192); // a cell's height of room above
             View view = stanceView(st, row);
             view.groundY += 96;
-            draw(cv, view, row, frame);
+            draw(cv, view, row, frame, 0);
             const Image im = cv.finish();
             for (int y = 0; y < im.h && y < top; ++y)
                 for (int x = 0; x < im.w; ++x)
@@ -307,8 +314,50 @@ Image attackSheet(const Stance &st, const AttackFn &draw)
         }
         fit.groundY[row] += std::max(0, 2 - (top - 96));
     }
-    return sheet(96, 96, 13,
-                 [&](SpriteCanvas &cv, int row, int frame) { draw(cv, stanceView(fit, row), row, frame); });
+    // Whether a frame drawn with this tilt keeps two pixels clear of every
+    // side: blade, arm and arc are all joined to the body, so whatever would
+    // leave the cell crosses that margin on its way out.
+    auto inside = [&](int row, int frame, float tilt) {
+        SpriteCanvas cv(96, 96);
+        draw(cv, stanceView(fit, row), row, frame, tilt);
+        const Image im = cv.finish();
+        for (int y = 0; y < 96; ++y)
+            for (int x = 0; x < 96; ++x)
+                if (im.at(x, y) != magenta && (x < 2 || x > 93 || y < 2 || y > 93))
+                    return false;
+        return true;
+    };
+    // One tilt for each part of the swing (wind-up, sweep, recovery), so that
+    // the blade moves as smoothly as before: the least that fits them all.
+    static const int parts[3][2] = {{0, 3}, {4, 8}, {9, 12}};
+    float tilt[8][13] = {};
+    for (int row = 0; row < 8; ++row)
+        for (const auto &part : parts) {
+            int worst = part[0]; // the frame that last left the cell, tried first
+            auto fits = [&](float t) {
+                if (!inside(row, worst, t))
+                    return false;
+                for (int frame = part[0]; frame <= part[1]; ++frame)
+                    if (frame != worst && !inside(row, frame, t)) {
+                        worst = frame;
+                        return false;
+                    }
+                return true;
+            };
+            const float preferred = part[0] == 0 ? 1.f : -1.f; // up in the wind-up
+            float t = 0;
+            for (int step = 1; step <= 25 && !fits(t); ++step)
+                for (float sign : {preferred, -preferred})
+                    if (fits(sign * 3.f * float(step))) {
+                        t = sign * 3.f * float(step);
+                        break;
+                    }
+            for (int frame = part[0]; frame <= part[1]; ++frame)
+                tilt[row][frame] = t;
+        }
+    return sheet(96, 96, 13, [&](SpriteCanvas &cv, int row, int frame) {
+        draw(cv, stanceView(fit, row), row, frame, tilt[row][frame]);
+    });
 }
 
 // A foot lands at every frame change, the feet taking turns: for the hero,
@@ -395,7 +444,7 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
     }
     // An upright barrel of a body in a fur jerkin, a loincloth under it.
     f.group = 2;
-    f.blob(v3(0, 0, 26 + bob), v3(13.0f, 14.5f, 9.5f), fur, 0.15f);
+    f.blob(v3(0, 0, 26 + bob), v3(16.0f, 15.0f, 9.5f), fur, 0.15f);
     f.blob(v3(7.0f, 0, 25 + bob), v3(6.5f, 8.0f, 6.5f), skin * 1.05f, 0.2f); // bare belly
     f.blob(v3(0.5f, 0, 16.5f + bob), v3(12.0f, 11.5f, 3.6f), cloth, 0.15f);  // loincloth
     f.blob(v3(0.5f, 0, 19.0f + bob), v3(12.5f, 12.5f, 1.6f), leather, 0.3f); // belt
@@ -423,7 +472,7 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
         const V3 elbow = v3(-1 + swing * 0.5f, 18.5f * side, 26 + bob);
         V3 hand = v3(5 + swing, 19.f * side, 17 + bob);
         if (side > 0)
-            hand = v3(7 + clubLift * 2, 18.f, 17 + clubLift * 2 + bob);
+            hand = v3(6 + clubLift * 2, 17.f, 17 + clubLift * 2 + bob);
         f.blob(shoulder, v3(7.5f, 7.0f, 5.5f), skin, 0.35f);
         f.limb(shoulder, elbow, 5.2f, skin, 0.3f);
         f.limb(elbow, hand, 4.8f, skin, 0.3f);
@@ -432,19 +481,21 @@ void ogreFigure(Figure &f, float phase, float stride, float clubLift)
             rightHand = hand;
     }
     // A great spiked club held out to the right and up, past the arm: it
-    // sticks out of the silhouette without rising over the head.
+    // sticks out of the silhouette without rising over the head. Short and
+    // heavy-headed, so that facing down-left, where it points at the cell's
+    // left side, it still ends inside the cell.
     f.group = 5;
-    const V3 clubDir = normalised(v3(0.75f, 0.45f, 0.15f + clubLift * 0.3f));
+    const V3 clubDir = normalised(v3(0.85f, 0.4f, 0.15f + clubLift * 0.3f));
     V3 side = normalised(cross(clubDir, v3(0, 0, 1)));
     const V3 flat = normalised(cross(side, clubDir));
-    const V3 head = rightHand + clubDir * 9.f;
+    const V3 head = rightHand + clubDir * 6.5f;
     f.limb(rightHand - clubDir * 3.f, head, 2.8f, wood, 0.2f);
-    f.oriented(head, clubDir * 6.0f, side * 4.8f, flat * 4.8f, wood * 0.88f, 0.3f);
+    f.oriented(head, clubDir * 6.0f, side * 5.4f, flat * 5.4f, wood * 0.88f, 0.3f);
     for (int n = 0; n < 6; ++n) { // a ring of bone spikes
         const float a = n * 2 * pi / 6;
         const V3 out = side * std::cos(a) + flat * std::sin(a);
         const V3 at = head + clubDir * ((n % 2) ? 2.0f : -1.5f);
-        f.limb(at + out * 4.0f, at + out * 6.8f, 1.3f, bone, 0.6f);
+        f.limb(at + out * 4.4f, at + out * 7.2f, 1.3f, bone, 0.6f);
     }
     // Pressed down a little: the cell's height is all spent (a taller ogre
     // stands lower and its feet leave the ground its steps test), its width
@@ -600,8 +651,9 @@ Image paintHeroWalk()
 
 Image paintHeroAttack()
 {
-    return attackSheet(heroStance(), [](SpriteCanvas &cv, const View &view, int row, int frame) {
-        const SwingPose s = swingFrame(frame, rowFacing(row));
+    return attackSheet(heroStance(), [](SpriteCanvas &cv, const View &view, int row, int frame, float tilt) {
+        SwingPose s = swingFrame(frame, rowFacing(row));
+        s.pitch += tilt;
         const V3 d = swingDirection(rad(s.yaw), rad(s.pitch));
         const V3 pivot = v3(0, 3, 27);
         const V3 hand = pivot + v3(d.x, d.y, 0) * 8.f + v3(0, 0, d.z * 5);
@@ -656,8 +708,9 @@ Image paintBossWalk()
 
 Image paintBossAttack()
 {
-    return attackSheet(bossStance(), [](SpriteCanvas &cv, const View &view, int row, int frame) {
-        const SwingPose s = swingFrame(frame, rowFacing(row));
+    return attackSheet(bossStance(), [](SpriteCanvas &cv, const View &view, int row, int frame, float tilt) {
+        SwingPose s = swingFrame(frame, rowFacing(row));
+        s.pitch += tilt;
         Figure f;
         BossPose p;
         p.phase = 0.6f;
