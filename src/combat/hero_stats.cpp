@@ -53,7 +53,7 @@ void drawPips(BITMAP *dest, BITMAP *pip, int32_t count, int y)
 // The HUD as last drawn, in screen coordinates, and the figures it shows: it is
 // drawn again only when one of them changes, and otherwise copied whole (a
 // fight changes it a few times a second, not sixty).
-BITMAP *hudPicture; // screen-wide, down to the panel's bottom; made at its first use
+BITMAP *hudPicture; // screen-wide, down to the panel's bottom; made at set-up (or first use)
 struct HudFigures {
     int32_t life, magic, jewelCount, level, experience, nextLevelExp;
     const BITMAP *pictures[4]; // frame, pips, jewel: fixed once set up, but tests swap them
@@ -93,6 +93,8 @@ void setUpHud()
     sheet = loadCheckedPicture("magic_bar.bmp");
     magicPip = cutCell(sheet, 6, 10, 130, 2, 1, 0);
     destroy_bitmap(sheet);
+    if (!hudPicture)
+        hudPicture = create_bitmap(screenWidth, panelBottom + 1);
 }
 
 void drawHud(BITMAP *dest)
