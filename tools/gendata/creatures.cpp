@@ -346,10 +346,12 @@ Image attackSheet(const Stance &st, const AttackFn &draw)
             };
             const float preferred = part[0] == 0 ? 1.f : -1.f; // up in the wind-up
             float t = 0;
-            for (int step = 1; step <= 25 && !fits(t); ++step)
+            bool found = fits(0);
+            for (int step = 1; step <= 25 && !found; ++step)
                 for (float sign : {preferred, -preferred})
                     if (fits(sign * 3.f * float(step))) {
                         t = sign * 3.f * float(step);
+                        found = true;
                         break;
                     }
             for (int frame = part[0]; frame <= part[1]; ++frame)
